@@ -1,0 +1,43 @@
+# Thin wrapper over CMake. Every target installs what it needs first.
+PREFIX ?= /usr/local
+DESTDIR ?=
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
+
+RELEASE := build/release
+ASAN := build/asan
+
+.PHONY: all demo test bench fuzz install clean bootstrap release asan
+
+all: release
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+release: bootstrap
+	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS)
+
+asan: bootstrap
+	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+
+test: asan
+	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+demo: release
+	@scripts/demo.sh $(RELEASE)
+
+bench: release
+	@bench/run.sh $(RELEASE)
+
+fuzz:
+	@scripts/bootstrap.sh clang libclang-rt-14-dev
+	@tests/fuzz/run.sh $(FUZZ_SECONDS)
+
+install: release
+	@DESTDIR=$(DESTDIR) cmake --install $(RELEASE) --prefix $(PREFIX)
+
+clean:
+	@rm -rf build

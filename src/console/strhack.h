@@ -1,0 +1,5 @@
+// In-place string helpers: trimming and lower-casing.
+#pragma once
+
+void stripSpace(char **cursor);
+void convertLower(char *text);

@@ -1,0 +1,7 @@
+// The configuration maker (placeholder).
+#include <cstdio>
+
+int main() {
+    std::fprintf(stderr, "quorset: not built yet\n");
+    return 1;
+}
