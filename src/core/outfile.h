@@ -1,0 +1,20 @@
+// Files the program owns are replaced atomically: written to a temporary file in the
+// same directory, checked, then renamed over the old one. A crash, a full disk or an
+// unwritable directory never leaves a truncated file behind, and a symbolic link planted
+// at the name is replaced, not followed.
+#pragma once
+#include <cstdio>
+
+struct OutFile {
+    FILE *file = nullptr;
+    char *path = nullptr;      // final name (owned)
+    char *tempPath = nullptr;  // temporary name in the same directory (owned)
+};
+
+// Creates the temporary file for path and returns its stream, or null (errno set).
+FILE *outOpen(OutFile &out, const char *path);
+// Flushes, checks, closes and renames over the final name. Returns 1 on success; on
+// failure removes the temporary file, leaves the old file untouched and returns 0.
+int outClose(OutFile &out);
+// Closes and removes the temporary file without touching the final name.
+void outAbandon(OutFile &out);

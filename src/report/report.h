@@ -1,0 +1,100 @@
+// Page writers of the analyser: the period page frame, ranked lists, time, totals and
+// result-code sections, the history index, and the chart feeders.
+#pragma once
+#include <cstdio>
+
+#include "core/hash.h"
+#include "core/outfile.h"
+
+// ---- Period page frame ----
+void epochReport(int start);
+void epochHeading(FILE *page, int start);
+void epochHeadingBody(FILE *page, int start, int frequency);
+void outputUserHeader(FILE *page);
+void outputUserFooter(FILE *page);
+
+// ---- Ranked sections ----
+typedef int (*ReportComparator)(const void *a, const void *b);
+typedef int (*ReportHiddenTest)(const char *key);
+typedef void (*ReportKeyWriter)(FILE *page, const char *key);
+
+struct GenericReportSpec {
+    ReportComparator byteComparator;    // null when the table cannot be ranked by bytes
+    ReportComparator accessComparator;
+    ReportHiddenTest hiddenTest;        // null: every key is listed
+    ReportKeyWriter keyWriter;          // null: the key is written (escaped) as it is
+    int labelAllBytes;                  // resource numbers; -1 when absent
+    int labelAllAccesses;
+    int labelTopBytes;
+    int labelTopAccesses;
+    int headingWithBytes;               // -1 when the section never has a bytes column
+    int headingNoBytes;
+    Hash *table;
+    int rowLimit;                       // -2 for all
+    int setting;                        // 0 off, -3 on without chart, else on with chart
+    const char *chartSuffix;
+    int extraColumn;                    // non-zero: each row ends with the text cell 0
+};
+
+void genericReport(FILE *page, int start, const GenericReportSpec &spec);
+void documentsReport(FILE *page, int start);
+void authusersReport(FILE *page, int start);
+void sitesReport(FILE *page, int start);
+void domainsReport(FILE *page, int start);
+void proxysitesReport(FILE *page, int start);
+void proxydomainsReport(FILE *page, int start);
+void useragentsReport(FILE *page, int start);
+void referersReport(FILE *page, int start);
+void notfoundReport(FILE *page, int start);
+
+int sitesCompareAccesses(const void *a, const void *b);
+int sitesCompareBytes(const void *a, const void *b);
+int proxysitesCompareAccesses(const void *a, const void *b);
+int proxysitesCompareBytes(const void *a, const void *b);
+int documentsCompareAccesses(const void *a, const void *b);
+int documentsCompareBytes(const void *a, const void *b);
+int notfoundCompareAccesses(const void *a, const void *b);
+int authusersCompareAccesses(const void *a, const void *b);
+int authusersCompareBytes(const void *a, const void *b);
+int domainsCompareAccesses(const void *a, const void *b);
+int domainsCompareBytes(const void *a, const void *b);
+int proxydomainsCompareAccesses(const void *a, const void *b);
+int proxydomainsCompareBytes(const void *a, const void *b);
+int trailsCompareAccesses(const void *a, const void *b);
+int referersCompareAccesses(const void *a, const void *b);
+int referersCompareBytes(const void *a, const void *b);
+int useragentsCompareAccesses(const void *a, const void *b);
+int useragentsCompareBytes(const void *a, const void *b);
+
+void documentOutput(FILE *page, const char *key);
+void refererOutput(FILE *page, const char *key);
+void siteOutput(FILE *page, const char *key);
+
+// ---- Time, totals, unique and result-code sections ----
+extern const char *codeMeanings[1000];
+void codesSetup();
+void totalsReport(FILE *page, int start);
+void uniqueReport(FILE *page, int start);
+void hoursReport(FILE *page, int days, int start);
+void daysReport(FILE *page, int start);
+void resultcodesReport(FILE *page);
+
+// ---- History index ----
+void historyReport();
+void historyHeading(FILE *page);
+// The sub-page is open while sub.file is not null.
+void openSubList(OutFile &sub, FILE *index, int month, int year);
+void closeSubList(OutFile &sub);
+
+// ---- Chart feeding ----
+void hashChart(Hash &table, const char *suffix, int start, const int *order, int byBytes);
+void hourChart(int start);
+void dayChart(int start);
+int historyChart(int first);
+
+// ---- Text from strangers ----
+// Writes text escaped for HTML element content and attribute values (& < > " ').
+void htmlEscape(FILE *page, const char *text);
+// Writes a URL for an href attribute: escaped, with control characters and blanks
+// percent-encoded.
+void htmlEscapeUrl(FILE *page, const char *url);
