@@ -1,0 +1,105 @@
+// Day numbers, weekdays, month steps, typed dates and the date template.
+#include "core/dates.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/global.h"
+
+namespace {
+
+std::string format(const char *pattern, int dayNumber) {
+    std::string templ = pattern ? pattern : "";
+    dateFormat = pattern ? templ.data() : nullptr;
+    char out[64];
+    formatDate(out, dayNumber);
+    dateFormat = nullptr;
+    return out;
+}
+
+TEST(Dates, RoundTripEveryDayFrom1971To2999) {
+    int expected = 0;
+    for (int year = 1971; year <= 2999; year++) {
+        bool leap = (year % 4 == 0 && year % 100 != 0) || (year % 400 == 0 && year % 1000 != 0);
+        for (int month = 1; month <= 12; month++) {
+            int length = months[month] + (month == 2 && leap);
+            ASSERT_EQ(monthLength(expected), length);
+            for (int day = 1; day <= length; day++, expected++) {
+                ASSERT_EQ(dateToDay(month, day, year), expected)
+                    << month << '/' << day << '/' << year;
+                int m, d, y;
+                dayToDate(expected, &m, &d, &y);
+                ASSERT_TRUE(m == month && d == day && y == year) << expected;
+            }
+        }
+    }
+}
+
+TEST(Dates, CalendarRuleAndEdges) {
+    EXPECT_EQ(dateToDay(12, 31, 1970), -1);
+    int m = 9, d = 9, y = 9;
+    dayToDate(-1, &m, &d, &y);
+    EXPECT_TRUE(m == 0 && d == 0 && y == 0);
+    EXPECT_EQ(dateToDay(3, 1, 1996) - dateToDay(2, 28, 1996), 2);
+    EXPECT_EQ(dateToDay(3, 1, 2000) - dateToDay(2, 28, 2000), 1);  // 2000 has 365 days
+    EXPECT_EQ(dateToDay(2, 29, 2000), dateToDay(3, 1, 2000));
+    // Months outside 1..12 carry into the year instead of reading past the month table.
+    EXPECT_EQ(dateToDay(13, 1, 1997), dateToDay(1, 1, 1998));
+    EXPECT_EQ(dateToDay(0, 1, 1997), dateToDay(12, 1, 1996));
+    // Absurd years neither overflow nor hang.
+    EXPECT_EQ(dateToDay(1, 1, 2147483647), 2147483647);
+    dayToDate(2147483647, &m, &d, &y);
+    EXPECT_GT(y, 5000000);
+
+    int day = dateToDay(12, 1, 1997);
+    advanceMonth(&day);
+    EXPECT_EQ(day, dateToDay(1, 1, 1998));
+    day = dateToDay(2, 28, 2000);
+    advanceMonth(&day);
+    EXPECT_EQ(day, dateToDay(3, 1, 2000));
+}
+
+TEST(Dates, WeekdaysFollowWeekStart) {
+    EXPECT_EQ(dateToWeekday(1, 1, 1971), 5);
+    weekStart = 1;
+    EXPECT_EQ(dateToWeekday(1, 1, 1971), 4);
+    weekStart = 6;
+    EXPECT_EQ(dateToWeekday(1, 1, 1971), 6);
+    weekStart = 0;
+    EXPECT_EQ(dateToWeekday(12, 31, 1970), 4);  // negative day numbers too
+}
+
+TEST(Dates, ParseDate) {
+    nowBreakdown.tm_year = 2024 - 1900;
+    int christmas = dateToDay(12, 25, 1997);
+    EXPECT_EQ(parseDate("12/25/97"), christmas);
+    EXPECT_EQ(parseDate("12-25-1997"), christmas);
+    EXPECT_EQ(parseDate("12/25"), dateToDay(12, 25, 2024));
+    EXPECT_EQ(parseDate("1/2/49"), dateToDay(1, 2, 2049));
+    EXPECT_EQ(parseDate("12"), -1);
+    EXPECT_EQ(parseDate("x"), -1);
+    EXPECT_EQ(parseDate("13/01/97"), -1);
+    EXPECT_EQ(parseDate("0/01/97"), -1);
+}
+
+TEST(Dates, Templates) {
+    int day = dateToDay(10, 3, 1997);
+    EXPECT_EQ(format(nullptr, day), "10/03/97");
+    EXPECT_EQ(format("yyyy-mm-dd", day), "1997-10-03");
+    EXPECT_EQ(format("dd.mm.yy", day), "03.10.97");
+    EXPECT_EQ(format("MM mm/mm yyyyy", day), "MM 10/10 1997y");
+
+    std::string longTemplate = std::string(400, 'x') + "yyyy";
+    dateFormat = longTemplate.data();
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *file = open_memstream(&text, &size);
+    printDate(file, day);
+    std::fclose(file);
+    dateFormat = nullptr;
+    EXPECT_EQ(size, 255u);  // cut at the 256-byte buffer, not overrun
+    std::free(text);
+}
+
+}  // namespace
