@@ -16,6 +16,9 @@ extern int partialEpoch;       // start day of the period in progress, or -1
 extern int firstDay;           // summary mode: first day covered, -1 until known
 extern int lastDay;            // summary mode: last day covered, -1 until known
 extern int currentEpoch;       // start day of the period being filled, -1 before the first
+extern long entriesRead;       // entries the log stream delivered in this run
+extern long entriesCounted;    // entries of the run window handed to the accounting
+extern long entriesSkipped;    // entries before the current period (late or out of order)
 
 // Reads the clock into nowSecond, nowBreakdown and nowDay; the only place "now" is read,
 // so the whole run agrees on what today is.

@@ -1,0 +1,135 @@
+// Accounting of one log entry: suffixes, the allow and ignore rules for documents and
+// sites, result codes, the not-found table, every per-period table and the hour and
+// day arrays; and the totals groups, summed when a period closes.
+#include <cstring>
+
+#include "config/global.h"
+#include "core/dates.h"
+#include "core/match.h"
+#include "core/mem.h"
+#include "engine/engine.h"
+#include "log/log.h"
+
+static int matchesAny(const StringArray &list, const char *text) {
+    for (int i = 0; i < list.count; ++i) {
+        if (list.items[i] && match(text, list.items[i])) return 1;
+    }
+    return 0;
+}
+
+// The first suffix in list order that ends the path is cut off; a path that is
+// nothing but the suffix becomes "/".
+void entryRemoveSuffixes(LogEntry &entry) {
+    std::size_t length = std::strlen(entry.url);
+    for (int i = 0; i < suffixes.count; ++i) {
+        const char *suffix = suffixes.items[i];
+        if (!suffix) continue;
+        std::size_t size = std::strlen(suffix);
+        if (size == 0 || size > length) continue;
+        if (std::strcmp(entry.url + length - size, suffix) != 0) continue;
+        if (size == length) {
+            std::snprintf(entry.url, sizeof entry.url, "/");
+        } else {
+            entry.url[length - size] = '\0';
+        }
+        return;
+    }
+}
+
+int entryDocumentAllowed(const LogEntry &entry) {
+    return allowed.count == 0 || matchesAny(allowed, entry.url);
+}
+
+int entryDocumentIgnored(const LogEntry &entry) { return matchesAny(ignored, entry.url); }
+
+int documentHidden(const char *document) { return matchesAny(hidden, document); }
+
+int entrySiteAllowed(const LogEntry &entry) {
+    return allowedSites.count == 0 || matchesAny(allowedSites, entry.site);
+}
+
+int entrySiteIgnored(const LogEntry &entry) { return matchesAny(ignoredSites, entry.site); }
+
+int entryRefererIgnored(const LogEntry &entry) { return matchesAny(ignoredReferers, entry.referer); }
+
+void notfoundAccess(const LogEntry &entry) {
+    if (entry.result != 404) return;
+    int row = hashFindOrAdd(notfound, entry.url);
+    notfound.doubles[row][0] += 1;
+    if (entry.referer[0] == '\0') return;
+    const char *listed = notfound.strings[row][0];
+    if (listed && std::strstr(listed, entry.referer)) return;
+    if (!listed || listed[0] == '\0') {
+        hashSetIndexString(notfound, row, 0, entry.referer);
+        return;
+    }
+    std::size_t size = std::strlen(listed) + 2 + std::strlen(entry.referer) + 1;
+    char *joined = static_cast<char *>(mymalloc(size));
+    if (!joined) dieMemory();
+    std::snprintf(joined, size, "%s, %s", listed, entry.referer);
+    hashSetIndexString(notfound, row, 0, joined);
+    myfree(joined);
+}
+
+static int isDivider(const char *key) { return std::strncmp(key, "DIVIDER", 7) == 0; }
+
+void analyzeTotals() {
+    for (int doc = 0; doc < documents.count; ++doc) {
+        const char *path = documents.keys[doc];
+        const double *counts = documents.doubles[doc];
+        for (int row = 0; row < totals.count; ++row) {
+            const char *pattern = totals.keys[row];
+            if (!pattern || isDivider(pattern)) continue;
+            if (matchBody(path, pattern, nocaseFlag)) {
+                totals.doubles[row][0] += counts[0];
+                totals.doubles[row][1] += counts[1];
+            }
+        }
+    }
+}
+
+static void addAccess(Hash &table, const char *key, double bytes) {
+    int row = hashFindOrAdd(table, key);
+    table.doubles[row][0] += 1;
+    table.doubles[row][1] += bytes;
+}
+
+void accountEntry(LogEntry &entry, int periodStart) {
+    entryRemoveSuffixes(entry);
+    if (!entryDocumentAllowed(entry)) return;
+    if (entryDocumentIgnored(entry)) return;
+    if (dnsFlag == 1) entryResolveSite(entry);
+    int siteAllowed = entrySiteAllowed(entry);
+    int siteIgnored = entrySiteIgnored(entry);
+    if (!siteAllowed || siteIgnored) return;
+
+    if (entry.result >= 0 && entry.result < CODES_SIZE) codes[entry.result] += 1;
+    if (entry.result >= 400) {
+        if (notfoundFlag) notfoundAccess(entry);
+        return;
+    }
+
+    const double bytes = static_cast<double>(entry.size);
+    addAccess(documents, entry.url, bytes);
+    if (authusersFlag && std::strcmp(entry.authuser, "-") != 0) addAccess(authusers, entry.authuser, bytes);
+    if ((proxysitesFlag || proxydomainsFlag) && std::strcmp(entry.proxyHost, "-") != 0)
+        addAccess(proxysites, entry.proxyHost, bytes);
+    if (sitesFlag || domainsFlag) addAccess(sites, entry.site, bytes);
+    if ((trailsFlag || visitsFlag) && !documentHidden(entry.url)) trailAccess(entry);
+    if (useragentsFlag && entry.agent[0] != '\0') addAccess(useragents, entry.agent, bytes);
+    if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
+        addAccess(referers, entry.referer, bytes);
+
+    // An hour outside the day (a broken offset or log) is counted everywhere else.
+    if (entry.hour >= 0 && entry.hour < 24) {
+        hourAccesses[entry.hour] += 1;
+        hourBytes[entry.hour] += bytes;
+    }
+    if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) {
+        int d = dateToDay(entry.month, entry.day, entry.year) - periodStart;
+        if (d >= 0 && d < 31) {
+            dayAccesses[d] += 1;
+            dayBytes[d] += bytes;
+        }
+    }
+}
