@@ -98,3 +98,23 @@ void htmlEscape(FILE *page, const char *text);
 // Writes a URL for an href attribute: escaped, with control characters and blanks
 // percent-encoded.
 void htmlEscapeUrl(FILE *page, const char *url);
+
+// ---- Page helpers shared by the page writers ----
+// Writes a text resource that is used as a format. kinds names the arguments in order:
+// 'd' an int, 'f' a double, 's' a text. Every "%" of the format except "%%" (which
+// writes "%") starts a conversion that takes the next argument. Only flags, a width and
+// a precision of at most three digits and a letter fitting the argument's kind are
+// formatted; any other conversion, or one without an argument left, is written as it
+// stands, so an operator's replacement text can never read past or misread the arguments.
+void resourceFormat(FILE *page, const char *format, const char *kinds, ...);
+// Owned path built with printf formatting.
+char *reportPath(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Opens an owned page or chart file for atomic replacement; when it cannot be created,
+// prints "Can't write to file! Filename: %s\n" and ends the run with status 1.
+FILE *reportFileOpen(OutFile &out, const char *path);
+// Completes the file opened by reportFileOpen; when it cannot be completed (disk full,
+// write error) the same message and status 1.
+void reportFileClose(OutFile &out);
+// 1 when a URL from the log may become a link: its scheme is http, https or ftp (in
+// any case), or, when relativeAllowed is set, it has no scheme at all.
+int urlLinkable(const char *url, int relativeAllowed);

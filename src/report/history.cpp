@@ -1,0 +1,274 @@
+// The history index page: totals of every pattern over all stored periods with a chart
+// per group, and the list of every period page, newest first, split into month
+// sub-pages (daily reports) or year sub-pages (weekly reports).
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "config/global.h"
+#include "core/commas.h"
+#include "core/dates.h"
+#include "core/mem.h"
+#include "engine/engine.h"
+#include "report/report.h"
+
+static void put(FILE *page, int resource) {
+    if (textResource(resource)) std::fputs(textResource(resource), page);
+}
+
+static bool isDivider(const char *key) {
+    return key && std::strncmp(key, "DIVIDER", 7) == 0;
+}
+
+static const char *extensionText() {
+    return extension ? extension : "";
+}
+
+void historyHeading(FILE *page) {
+    if (databaseEpochsTotal <= 0) {
+        put(page, HTMLNOCOMPLETEREPORTS);
+        return;
+    }
+    int first = database[0].firstDay;
+    int last = database[databaseEpochsTotal - 1].firstDay;
+    if (frequency == FREQ_WEEKLY)
+        last += 6;
+    else if (frequency == FREQ_MONTHLY)
+        last += monthLength(last) - 1;
+    put(page, HTMLHISTORYFROM);
+    std::fputs(" ", page);
+    printDate(page, first);
+    std::fputs(" -- ", page);
+    printDate(page, last);
+}
+
+void openSubList(OutFile &sub, FILE *index, int month, int year) {
+    int first = dateToDay(month, 1, year);
+    char *path = reportPath("%s/%dh.%s", reportDir, first, extensionText());
+    FILE *page = reportFileOpen(sub, path);
+    myfree(path);
+
+    put(page, HTMLOPENPAGE);
+    put(page, HTMLOPENHEAD);
+    std::fputs("<title>", page);
+    if (frequency == FREQ_DAILY) {
+        int last = first + monthLength(first) - 1;
+        put(page, HTMLREPORTSFORMONTH);
+        std::fputs(" ", page);
+        printDate(page, first);
+        std::fputs(" -- ", page);
+        printDate(page, last);
+        std::fputs("</title>", page);
+        put(page, HTMLCLOSEHEAD);
+        outputUserHeader(page);
+        std::fputs("<h1>", page);
+        put(page, HTMLREPORTSFORMONTH);
+        std::fputs(" ", page);
+        printDate(page, first);
+        std::fputs(" -- ", page);
+        printDate(page, last);
+        std::fputs("</h1>\n", page);
+
+        put(index, HTMLREPORTOPENRECORD);
+        put(index, HTMLREPORTOPENFIELD);
+        std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
+        put(index, HTMLREPORTSFORMONTH);
+        std::fputs(" ", index);
+        printDate(index, first);
+        std::fputs(" -- ", index);
+        printDate(index, last);
+        std::fputs("</a>", index);
+    } else {
+        put(page, HTMLREPORTSFORYEAR);
+        std::fprintf(page, " %d</title>\n", year);
+        put(page, HTMLCLOSEHEAD);
+        outputUserHeader(page);
+        std::fputs("<h1>", page);
+        put(page, HTMLREPORTSFORYEAR);
+        std::fprintf(page, " %d</h1>\n", year);
+
+        put(index, HTMLREPORTOPENRECORD);
+        put(index, HTMLREPORTOPENFIELD);
+        std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
+        put(index, HTMLREPORTSFORYEAR);
+        std::fprintf(index, " %d", year);
+        std::fputs("</a>", index);
+    }
+    put(index, HTMLREPORTCLOSEFIELD);
+    put(index, HTMLREPORTCLOSERECORD);
+    put(page, HTMLREPORTOPENLIST);
+}
+
+void closeSubList(OutFile &sub) {
+    if (!sub.file) return;
+    put(sub.file, HTMLREPORTCLOSELIST);
+    outputUserFooter(sub.file);
+    put(sub.file, HTMLCLOSEPAGE);
+    reportFileClose(sub);
+}
+
+// Index of the pattern that ends the group beginning at first: the next separator or
+// the end of totals.
+static int groupEnd(int first) {
+    int end = first;
+    while (end < totals.count && !isDivider(totals.keys[end])) end++;
+    return end;
+}
+
+static void groupChartBlock(FILE *index, int first) {
+    historyChart(first);
+    put(index, HTMLHISTORYGRAPHSBEFOREIMAGE);
+    std::fputs("<table border=0>\n", index);
+    std::fputs("<tr><td>", index);
+    std::fprintf(index, "<img src=\"%dt.gif\" width=\"%d\" height=\"%d\">\n", first, 400, 300);
+    std::fputs("</td>", index);
+    std::fputs("<td>", index);
+    int end = groupEnd(first);
+    for (int i = first; i < end; i++) {
+        std::fputs("<font color=", index);
+        const char *color = chartBarColors.count > 0
+                                ? chartBarColors.items[(i - first) % chartBarColors.count]
+                                : "";
+        std::fprintf(index, "\"%s\">", color ? color : "");
+        const char *label = totals.strings[i][0];
+        std::fprintf(index, "%s</font><br>\n", label ? label : "");
+    }
+    std::fputs("</td>", index);
+    std::fputs("</tr>", index);
+    std::fputs("</table>", index);
+    put(index, HTMLHISTORYGRAPHSAFTERIMAGE);
+    put(index, nobytesFlag ? HTMLHISTORYGRAPHSHEADING : HTMLHISTORYGRAPHSHEADINGWITHBYTES);
+}
+
+static void numberCell(FILE *index, double value) {
+    put(index, HTMLREPORTOPENNUMERICFIELD);
+    Commas(index, value);
+    put(index, HTMLREPORTCLOSENUMERICFIELD);
+}
+
+static void totalsRows(FILE *index) {
+    // The latest figures come from the last complete period when there is one.
+    int latest = databaseEpochsTotal - 1;
+    if (latest > 0 && database[latest].firstDay == partialEpoch) latest--;
+    double scale = 1;
+    if (frequency == FREQ_WEEKLY)
+        scale = 7;
+    else if (frequency == FREQ_MONTHLY)
+        scale = 30;
+
+    bool groupCharted = false;
+    for (int p = 0; p < totals.count; p++) {
+        if (isDivider(totals.keys[p])) {
+            groupCharted = false;
+            continue;
+        }
+        double a = 0, b = 0, n = 0;
+        for (int r = 0; r < databaseEpochsTotal; r++) {
+            a += database[r].accesses[p];
+            b += database[r].bytes[p];
+            n += database[r].days;
+        }
+        if (a == 0 && nozeroesFlag) continue;
+        if (databaseEpochsTotal > 1 && !groupCharted) {
+            groupChartBlock(index, p);
+            groupCharted = true;
+        }
+        if (n <= 0) continue;
+        put(index, HTMLREPORTOPENRECORD);
+        put(index, HTMLREPORTOPENFIELD);
+        const char *label = totals.strings[p][0];
+        if (label) std::fputs(label, index);
+        put(index, HTMLREPORTCLOSEFIELD);
+        numberCell(index, a);
+        if (!nobytesFlag) numberCell(index, b);
+        numberCell(index, a / n * scale);
+        if (!nobytesFlag) numberCell(index, b / n * scale);
+        numberCell(index, database[latest].accesses[p]);
+        if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
+        put(index, HTMLREPORTCLOSERECORD);
+    }
+}
+
+static bool pageExists(int start) {
+    char *path = reportPath("%s/%d.%s", reportDir, start, extensionText());
+    struct stat status;
+    bool exists = stat(path, &status) == 0;
+    myfree(path);
+    return exists;
+}
+
+static void reportRows(FILE *index) {
+    OutFile sub;
+    int previousMonth = -1, previousYear = -1;
+    for (int r = databaseEpochsTotal - 1; r >= 0; r--) {
+        int start = database[r].firstDay;
+        if (!pageExists(start)) continue;
+        FILE *target = index;
+        if (frequency == FREQ_DAILY || frequency == FREQ_WEEKLY) {
+            int month, day, year;
+            dayToDate(start, &month, &day, &year);
+            bool change =
+                year != previousYear || (frequency == FREQ_DAILY && month != previousMonth);
+            if (change || !sub.file) {
+                closeSubList(sub);
+                openSubList(sub, index, frequency == FREQ_DAILY ? month : 1, year);
+            }
+            previousMonth = month;
+            previousYear = year;
+            target = sub.file;
+        }
+        put(target, HTMLREPORTOPENRECORD);
+        put(target, HTMLREPORTOPENFIELD);
+        std::fprintf(target, "<a href=\"%d.%s\">", start, extensionText());
+        epochHeadingBody(target, start, database[r].kind);
+        std::fputs("</a>\n", target);
+        put(target, HTMLREPORTCLOSEFIELD);
+        put(target, HTMLREPORTCLOSERECORD);
+    }
+    closeSubList(sub);
+}
+
+void historyReport() {
+    databaseSort();
+    char *path = reportPath("%s/%s", reportDir, indexName ? indexName : "index.html");
+    OutFile out;
+    FILE *index = reportFileOpen(out, path);
+    myfree(path);
+
+    put(index, HTMLOPENPAGE);
+    put(index, HTMLOPENHEAD);
+    std::fputs("<title>", index);
+    historyHeading(index);
+    std::fputs("</title>\n", index);
+    put(index, HTMLCLOSEHEAD);
+    outputUserHeader(index);
+    put(index, HTMLOPENSUBHEADING);
+    historyHeading(index);
+    put(index, HTMLCLOSESUBHEADING);
+
+    std::fputs("<a href=\"#reports\">\n", index);
+    if (frequency == FREQ_DAILY)
+        put(index, HTMLSKIPTODAILYREPORTS);
+    else if (frequency == FREQ_WEEKLY)
+        put(index, HTMLSKIPTOWEEKLYREPORTS);
+    else
+        put(index, HTMLSKIPTOMONTHLYREPORTS);
+    std::fputs("</a>\n", index);
+
+    put(index, HTMLHISTORYGRAPHSLABEL);
+    put(index, HTMLREPORTOPENLIST);
+    totalsRows(index);
+    put(index, HTMLREPORTCLOSELIST);
+
+    put(index, HTMLOPENSUBHEADING);
+    std::fputs("<a name=\"reports\">", index);
+    put(index, HTMLREPORTLISTLABEL);
+    std::fputs("</a>", index);
+    put(index, HTMLCLOSESUBHEADING);
+    put(index, HTMLREPORTOPENLIST);
+    reportRows(index);
+    put(index, HTMLREPORTCLOSELIST);
+    outputUserFooter(index);
+    put(index, HTMLCLOSEPAGE);
+    reportFileClose(out);
+}

@@ -1,0 +1,320 @@
+// Ranked-list sections of a period page (documents, users, sites, domains, proxies,
+// user agents, referrers, documents not found): ordering, label, pie chart and rows.
+// Every key came from a log line, so it is escaped wherever it is written.
+#include <algorithm>
+
+#include "config/global.h"
+#include "core/commas.h"
+#include "core/mem.h"
+#include "engine/engine.h"
+#include "report/report.h"
+
+static void put(FILE *page, int resource) {
+    if (resource >= 0 && resource < TEXT_RESOURCE_COUNT && textResource(resource))
+        std::fputs(textResource(resource), page);
+}
+
+// ---- Comparators: descending by one number cell, ties left to the stable sort ----
+
+static int compareCell(const Hash &table, const void *a, const void *b, int cell) {
+    int first = *static_cast<const int *>(a);
+    int second = *static_cast<const int *>(b);
+    double x = table.doubles[first][cell];
+    double y = table.doubles[second][cell];
+    if (y > x) return 1;
+    if (y < x) return -1;
+    return 0;
+}
+
+int sitesCompareAccesses(const void *a, const void *b) {
+    return compareCell(sites, a, b, 0);
+}
+int sitesCompareBytes(const void *a, const void *b) {
+    return compareCell(sites, a, b, 1);
+}
+int proxysitesCompareAccesses(const void *a, const void *b) {
+    return compareCell(proxysites, a, b, 0);
+}
+int proxysitesCompareBytes(const void *a, const void *b) {
+    return compareCell(proxysites, a, b, 1);
+}
+int documentsCompareAccesses(const void *a, const void *b) {
+    return compareCell(documents, a, b, 0);
+}
+int documentsCompareBytes(const void *a, const void *b) {
+    return compareCell(documents, a, b, 1);
+}
+int notfoundCompareAccesses(const void *a, const void *b) {
+    return compareCell(notfound, a, b, 0);
+}
+int authusersCompareAccesses(const void *a, const void *b) {
+    return compareCell(authusers, a, b, 0);
+}
+int authusersCompareBytes(const void *a, const void *b) {
+    return compareCell(authusers, a, b, 1);
+}
+int domainsCompareAccesses(const void *a, const void *b) {
+    return compareCell(domains, a, b, 0);
+}
+int domainsCompareBytes(const void *a, const void *b) {
+    return compareCell(domains, a, b, 1);
+}
+int proxydomainsCompareAccesses(const void *a, const void *b) {
+    return compareCell(proxydomains, a, b, 0);
+}
+int proxydomainsCompareBytes(const void *a, const void *b) {
+    return compareCell(proxydomains, a, b, 1);
+}
+int trailsCompareAccesses(const void *a, const void *b) {
+    return compareCell(completeTrails, a, b, 0);
+}
+int referersCompareAccesses(const void *a, const void *b) {
+    return compareCell(referers, a, b, 0);
+}
+int referersCompareBytes(const void *a, const void *b) {
+    return compareCell(referers, a, b, 1);
+}
+int useragentsCompareAccesses(const void *a, const void *b) {
+    return compareCell(useragents, a, b, 0);
+}
+int useragentsCompareBytes(const void *a, const void *b) {
+    return compareCell(useragents, a, b, 1);
+}
+
+// ---- Key writers ----
+
+void documentOutput(FILE *page, const char *key) {
+    const char *prefix = topUrl ? topUrl : "";
+    // Without a prefix the key alone is the href: a key that names a scheme of its own
+    // ("javascript:...") is not made a link.
+    bool link = !nolinksFlag && (prefix[0] != '\0' || urlLinkable(key, 1));
+    if (link) {
+        std::fprintf(page, "<a href=\"%s", prefix);
+        htmlEscapeUrl(page, key);
+        std::fputs("\">", page);
+    }
+    htmlEscape(page, key);
+    if (link) std::fputs("</a>", page);
+}
+
+void refererOutput(FILE *page, const char *key) {
+    bool link = !nolinksFlag && urlLinkable(key, 0);
+    if (link) {
+        std::fputs("<a href=\"", page);
+        htmlEscapeUrl(page, key);
+        std::fputs("\">", page);
+    }
+    htmlEscape(page, key);
+    if (link) std::fputs("</a>", page);
+}
+
+void siteOutput(FILE *page, const char *key) {
+    if (dnsFlag == DNS_FAST) {
+        const char *name = resolveAddress(key);
+        if (name) {
+            htmlEscape(page, name);
+            return;
+        }
+    }
+    htmlEscape(page, key);
+}
+
+// ---- The generic section ----
+
+void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
+    bool byBytes = bytesFlag == 1 && spec.byteComparator;
+    if (spec.setting == 0 || !spec.table) return;
+    Hash &table = *spec.table;
+    ReportComparator comparator = byBytes ? spec.byteComparator : spec.accessComparator;
+
+    int n = table.count;
+    int *order = static_cast<int *>(mycalloc(static_cast<std::size_t>(n), sizeof(int)));
+    if (!order) dieMemory();
+    for (int i = 0; i < n; i++) order[i] = i;
+    if (comparator) {
+        std::stable_sort(order, order + n, [comparator](const int &x, const int &y) {
+            return comparator(&x, &y) < 0;
+        });
+    }
+
+    int visible = 0;
+    for (int i = 0; i < n; i++)
+        if (!spec.hiddenTest || !spec.hiddenTest(table.keys[i])) visible++;
+
+    int shown;
+    if (spec.rowLimit == COUNT_ALL) {
+        shown = visible;
+        put(page, byBytes ? spec.labelAllBytes : spec.labelAllAccesses);
+    } else {
+        shown = std::min(std::max(spec.rowLimit, 0), visible);
+        int label = byBytes ? spec.labelTopBytes : spec.labelTopAccesses;
+        if (label >= 0 && label < TEXT_RESOURCE_COUNT)
+            resourceFormat(page, textResource(label), "dd", shown, n);
+    }
+
+    if (spec.setting != FLAG_NOCHART) {
+        const char *suffix = spec.chartSuffix ? spec.chartSuffix : "";
+        hashChart(table, suffix, start, order, byBytes ? 1 : 0);
+        std::fputs("<img src=\"", page);
+        if (frequency != FREQ_SUMMARY)
+            std::fprintf(page, "%d%s.gif", start, suffix);
+        else if (useragentOnlyFlag)
+            std::fprintf(page, "agents%s.gif", suffix);
+        else if (refererOnlyFlag)
+            std::fprintf(page, "referer%s.gif", suffix);
+        else
+            std::fprintf(page, "summary%s.gif", suffix);
+        std::fprintf(page, "\" width=\"%d\" height=\"%d\"", 200, 200);
+        if (shown > 15) {
+            std::fputs("><br>\n", page);
+        } else {
+            std::fputs(" align=\"", page);
+            put(page, HTMLREPORTCHARTALIGN);
+            std::fputs("\">\n", page);
+        }
+    }
+
+    put(page, HTMLREPORTOPENLIST);
+    bool withBytes = bytesAvailable == 1 && spec.headingWithBytes >= 0;
+    put(page, withBytes ? spec.headingWithBytes : spec.headingNoBytes);
+
+    int rank = 0;
+    for (int i = 0; i < n && rank < shown; i++) {
+        int row = order[i];
+        const char *key = table.keys[row];
+        if (spec.hiddenTest && spec.hiddenTest(key)) continue;
+        rank++;
+        put(page, HTMLREPORTOPENRECORD);
+        put(page, HTMLREPORTOPENNUMERICFIELD);
+        std::fprintf(page, "%d", rank);
+        put(page, HTMLREPORTCLOSENUMERICFIELD);
+        put(page, HTMLREPORTOPENFIELD);
+        if (spec.keyWriter)
+            spec.keyWriter(page, key);
+        else
+            htmlEscape(page, key);
+        put(page, HTMLREPORTCLOSEFIELD);
+        put(page, HTMLREPORTOPENNUMERICFIELD);
+        Commas(page, table.doubles[row][0]);
+        put(page, HTMLREPORTCLOSENUMERICFIELD);
+        if (withBytes) {
+            put(page, HTMLREPORTOPENNUMERICFIELD);
+            Commas(page, table.doubles[row][1]);
+            put(page, HTMLREPORTCLOSENUMERICFIELD);
+        }
+        if (spec.extraColumn) {
+            put(page, HTMLREPORTOPENFIELD);
+            if (table.stringColumns > 0 && table.strings[row][0])
+                htmlEscape(page, table.strings[row][0]);
+            put(page, HTMLREPORTCLOSEFIELD);
+        }
+        put(page, HTMLREPORTCLOSERECORD);
+        std::fputs("\n", page);
+    }
+
+    put(page, HTMLREPORTCLOSELIST);
+    std::fputs("<br clear=\"", page);
+    put(page, HTMLREPORTCHARTALIGN);
+    std::fputs("\">\n", page);
+    myfree(order);
+}
+
+// ---- The nine sections ----
+
+static GenericReportSpec makeSpec(ReportComparator byteComparator,
+                                  ReportComparator accessComparator, ReportHiddenTest hiddenTest,
+                                  ReportKeyWriter keyWriter, int firstResource, Hash &table,
+                                  int rowLimit, int setting, const char *suffix) {
+    // The six resources of a section stand in this order: label all by bytes, all by
+    // accesses, top by bytes, top by accesses, heading without bytes, heading with bytes.
+    GenericReportSpec spec{};
+    spec.byteComparator = byteComparator;
+    spec.accessComparator = accessComparator;
+    spec.hiddenTest = hiddenTest;
+    spec.keyWriter = keyWriter;
+    spec.labelAllBytes = firstResource;
+    spec.labelAllAccesses = firstResource + 1;
+    spec.labelTopBytes = firstResource + 2;
+    spec.labelTopAccesses = firstResource + 3;
+    spec.headingNoBytes = firstResource + 4;
+    spec.headingWithBytes = firstResource + 5;
+    spec.table = &table;
+    spec.rowLimit = rowLimit;
+    spec.setting = setting;
+    spec.chartSuffix = suffix;
+    spec.extraColumn = 0;
+    return spec;
+}
+
+void documentsReport(FILE *page, int start) {
+    genericReport(
+        page, start,
+        makeSpec(documentsCompareBytes, documentsCompareAccesses, documentHidden, documentOutput,
+                 HTMLDOCUMENTSREPORTLABELALLBYBYTES, documents, topDocuments, documentsFlag, "t"));
+}
+
+void authusersReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(authusersCompareBytes, authusersCompareAccesses, nullptr, nullptr,
+                           HTMLAUTHENTICATEDUSERSREPORTLABELALLBYBYTES, authusers, topAuthusers,
+                           authusersFlag, "a"));
+}
+
+void sitesReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(sitesCompareBytes, sitesCompareAccesses, nullptr, siteOutput,
+                           HTMLSITESREPORTLABELALLBYBYTES, sites, topSites, sitesFlag, "s"));
+}
+
+void domainsReport(FILE *page, int start) {
+    genericReport(
+        page, start,
+        makeSpec(domainsCompareBytes, domainsCompareAccesses, nullptr, nullptr,
+                 HTMLDOMAINSREPORTLABELALLBYBYTES, domains, topDomains, domainsFlag, "g"));
+}
+
+void proxysitesReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(proxysitesCompareBytes, proxysitesCompareAccesses, nullptr, nullptr,
+                           HTMLPROXYSITESREPORTLABELALLBYBYTES, proxysites, topProxysites,
+                           proxysitesFlag, "p"));
+}
+
+void proxydomainsReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(proxydomainsCompareBytes, proxydomainsCompareAccesses, nullptr, nullptr,
+                           HTMLPROXYDOMAINSREPORTLABELALLBYBYTES, proxydomains, topProxydomains,
+                           proxydomainsFlag, "v"));
+}
+
+void useragentsReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(useragentsCompareBytes, useragentsCompareAccesses, nullptr, nullptr,
+                           HTMLUSERAGENTSREPORTLABELALLBYBYTES, useragents, topUseragents,
+                           useragentsFlag, "u"));
+}
+
+void referersReport(FILE *page, int start) {
+    genericReport(
+        page, start,
+        makeSpec(referersCompareBytes, referersCompareAccesses, nullptr, refererOutput,
+                 HTMLREFERERSREPORTLABELALLBYBYTES, referers, topReferers, referersFlag, "r"));
+}
+
+void notfoundReport(FILE *page, int start) {
+    GenericReportSpec spec{};
+    spec.byteComparator = nullptr;
+    spec.accessComparator = notfoundCompareAccesses;
+    spec.labelAllBytes = -1;
+    spec.labelAllAccesses = HTMLNOTFOUNDREPORTLABELALL;
+    spec.labelTopBytes = -1;
+    spec.labelTopAccesses = HTMLNOTFOUNDREPORTLABEL;
+    spec.headingWithBytes = -1;
+    spec.headingNoBytes = HTMLNOTFOUNDREPORTHEADING;
+    spec.table = &notfound;
+    spec.rowLimit = topNotfound;
+    spec.setting = notfoundFlag;
+    spec.chartSuffix = "n";
+    spec.extraColumn = 1;
+    genericReport(page, start, spec);
+}
