@@ -11,7 +11,42 @@
 
 #include "core/mem.h"
 
+// Temporary files still open when the program ends (a fatal error while a page was
+// being written) are removed at exit, so no half-written file is left behind.
+namespace {
+constexpr int OPEN_TEMPS = 16;
+char *openTemps[OPEN_TEMPS];
+
+void removeOpenTemps() {
+    for (char *&temp : openTemps) {
+        if (temp) unlink(temp);
+        temp = nullptr;
+    }
+}
+
+void trackTemp(char *temp) {
+    static bool registered = false;
+    if (!registered) {
+        std::atexit(removeOpenTemps);
+        registered = true;
+    }
+    for (char *&slot : openTemps) {
+        if (!slot) {
+            slot = temp;
+            return;
+        }
+    }
+}
+
+void untrackTemp(const char *temp) {
+    for (char *&slot : openTemps) {
+        if (slot == temp) slot = nullptr;
+    }
+}
+}  // namespace
+
 static void outFree(OutFile &out) {
+    if (out.tempPath) untrackTemp(out.tempPath);
     myfree(out.path);
     myfree(out.tempPath);
     out.path = nullptr;
@@ -38,6 +73,7 @@ FILE *outOpen(OutFile &out, const char *path) {
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
+    trackTemp(out.tempPath);
     out.file = fdopen(fd, "wb");
     if (!out.file) {
         int saved = errno;

@@ -1,6 +1,7 @@
 // Chart files next to the pages of a real run: names, sizes, transparency, and the run
 // stopping when a chart cannot be written.
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "report_util.h"
@@ -100,6 +101,10 @@ TEST(ReportCharts, UnwritableChartStopsTheRun) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Can't write to file! Filename: " + dir.file(week + "h.gif") + "\n");
     EXPECT_FALSE(fileExists(dir.file("database.dat")));
+    // The page that was being written when the run stopped leaves no temporary file.
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+            << entry.path();
 }
 
 }  // namespace
