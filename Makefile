@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 RELEASE := build/release
 ASAN := build/asan
 
-.PHONY: all demo test bench fuzz install clean bootstrap release asan
+.PHONY: all demo test bench fuzz install install-built clean bootstrap release asan
 
 all: release
 
@@ -22,7 +22,9 @@ asan: bootstrap
 	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
+# The browser test needs Chromium and python3; bootstrap installs them when missing.
 test: asan
+	@scripts/bootstrap.sh chromium python3
 	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
 
@@ -36,8 +38,14 @@ fuzz:
 	@scripts/bootstrap.sh clang libclang-rt-14-dev
 	@tests/fuzz/run.sh $(FUZZ_SECONDS)
 
+# Installs the programs, the man pages and the sample configuration under $(PREFIX),
+# staged below $(DESTDIR) when it is given. install-built copies what $(RELEASE)
+# holds without building it again (for example `sudo make install-built` after `make`).
 install: release
-	@DESTDIR=$(DESTDIR) cmake --install $(RELEASE) --prefix $(PREFIX)
+	@$(MAKE) --no-print-directory install-built
+
+install-built:
+	@DESTDIR="$(DESTDIR)" cmake --install "$(RELEASE)" --prefix "$(PREFIX)"
 
 clean:
 	@rm -rf build

@@ -1,7 +1,10 @@
 // History database: the totals of every reported period, carried from run to run in
 // "database.dat" in the report directory. Columns are matched to the totals patterns
 // by name, so patterns may be added, removed or reordered between runs.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +88,17 @@ static void databaseFree() {
     databaseEpochsAllocated = 0;
 }
 
+// A history that exists but cannot be read is not an empty one: going on would replace
+// it with this run's periods alone.
+static void readFailed(char *path) {
+    std::fprintf(stderr,
+                 "Error: unable to read %s! Check the reportdir setting and the permissions "
+                 "and ownership of the directories and files.\n",
+                 path);
+    myfree(path);
+    MyExit(1);
+}
+
 void databaseSetup() {
     databaseFree();
     recordWidth = totals.count + 1;
@@ -95,9 +109,20 @@ void databaseSetup() {
     for (int i = 0; i < databaseEpochsAllocated; ++i) giveArrays(database[i]);
 
     char *path = databasePath();
+    errno = 0;
     FILE *file = std::fopen(path, "r");
-    myfree(path);
-    if (!file) return;
+    if (!file) {
+        if (errno != ENOENT) readFailed(path);
+        myfree(path);
+        return;
+    }
+    // A directory in its place holds no history; writing it back fails at the end.
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        myfree(path);
+        return;
+    }
 
     int *columnMap = static_cast<int *>(mymalloc(DATABASE_COLUMNS * sizeof(int)));
     if (!columnMap) dieMemory();
@@ -120,6 +145,8 @@ void databaseSetup() {
             if (!title) break;
             if (columns >= DATABASE_COLUMNS) {
                 std::fputs("Error: database contains more than 4096 items for the totals list!\n", stderr);
+                std::fclose(file);
+                myfree(path);
                 MyExit(1);
             }
             char *blank = std::strchr(title, ' ');
@@ -161,7 +188,10 @@ void databaseSetup() {
     zeroTotals();
     myfree(buffer);
     myfree(columnMap);
+    bool damaged = std::ferror(file) != 0;
     std::fclose(file);
+    if (damaged) readFailed(path);
+    myfree(path);
 }
 
 void databaseEpochAdd(int first, int days, const Hash &values) {

@@ -1,0 +1,34 @@
+// Line reader over one log file, plain or compressed (gzip, bzip2), that can give up
+// its open file and resume later where it stopped.
+#pragma once
+
+struct LogReader;
+
+// Result of logReaderResume.
+enum { LOG_RESUMED = 0, LOG_CANT_REOPEN = 1, LOG_CANT_SEEK = 2 };
+
+// Opens a file for reading; null when it can not be opened. A name ending in ".gz" or
+// ".bz2", or data beginning with the gzip or bzip2 signature, is decompressed.
+LogReader *logReaderOpen(const char *path);
+// Reads standard input, decompressing it when it begins with a gzip or bzip2 signature.
+LogReader *logReaderStdin();
+
+// Reads one line as fgets does: through the line end, or size - 1 characters,
+// whichever comes first, always terminated. Returns the number of characters read,
+// 0 at the end. Damaged compressed data is reported once on standard error and ends
+// the text after the last whole line before the damage.
+int logReaderGets(LogReader *reader, char *line, int size);
+
+// Characters of text handed out so far (for a plain file, its read position).
+long long logReaderTell(const LogReader *reader);
+
+// Closes the file but keeps what resuming needs.
+void logReaderPark(LogReader *reader);
+// Opens the file again and continues at position (the value logReaderTell gave when
+// the reader was parked).
+int logReaderResume(LogReader *reader, long long position);
+// Whether resuming is cheap: plain and gzip files resume in constant time, bzip2 files
+// decompress again from the start.
+bool logReaderResumesCheaply(const LogReader *reader);
+
+void logReaderClose(LogReader *reader);

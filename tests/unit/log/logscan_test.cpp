@@ -1,0 +1,183 @@
+// The template reader that replaces std::sscanf on the parse path must give exactly
+// sscanf's results: compared here on tricky and on random inputs, for the parsers'
+// own templates and for random templates of the same kinds of directives.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/global.h"
+#include "log/log.h"
+
+namespace {
+
+// Up to eight conversions, each a %d or a %Ns (N <= 8).
+struct Outputs {
+    int numbers[8];
+    char texts[8][16];
+    void *slots[8];
+    Outputs(const std::string &format)
+    {
+        std::memset(numbers, 0x11, sizeof numbers);
+        std::memset(texts, 'Q', sizeof texts);
+        int k = 0;
+        for (std::size_t i = 0; i < format.size(); i++) {
+            if (format[i] != '%') continue;
+            std::size_t j = i + 1;
+            while (std::isdigit(static_cast<unsigned char>(format[j]))) j++;
+            slots[k] = format[j] == 'd' ? static_cast<void *>(&numbers[k]) : texts[k];
+            k++;
+        }
+        for (; k < 8; k++) slots[k] = &numbers[k];
+    }
+};
+
+void expectSame(const std::string &format, const std::string &text)
+{
+    Outputs ours(format), theirs(format);
+    int got = logScanTemplate(text.c_str(), format.c_str(), ours.slots);
+    void **s = theirs.slots;
+    int want = std::sscanf(text.c_str(), format.c_str(), s[0], s[1], s[2], s[3], s[4], s[5], s[6],
+                           s[7]);
+    ASSERT_EQ(got, want) << "format [" << format << "] text [" << text << "]";
+    ASSERT_EQ(std::memcmp(ours.numbers, theirs.numbers, sizeof ours.numbers), 0)
+        << "format [" << format << "] text [" << text << "]";
+    ASSERT_EQ(std::memcmp(ours.texts, theirs.texts, sizeof ours.texts), 0)
+        << "format [" << format << "] text [" << text << "]";
+}
+
+const char *const kTemplates[] = {
+    "[%d/%3s/%d:%d:%d:%d %d", "{%3s, %d %3s %d %d:%d:%d", "[%3s %d %3s %d:%d:%d %3s %d",
+    "%d:%d:%d", "%8s %8s %8s",
+};
+
+TEST(LogScanTemplate, TrickyInputs)
+{
+    const char *const inputs[] = {
+        "",
+        "[",
+        "[10/Oct/1997:13:55:36 -0700",
+        "[10/Oct/1997:13:55:36",
+        "[10/Oct/1997:13:55:36 ",
+        "[10/Oct/1997:13:55:36 x",
+        "[10/Oct/1997:13:55",
+        "[ 10/Oct/1997:13:55:36 +0700",
+        "[+10/\tOct/-1997:-0:+0:00000000000000000000000000000036\v\f-7",
+        "[10/October/1997:13:55:36",
+        "[10/Oc/1997:13:55:36",
+        "[-/Oct/1997",
+        "[10/Oct/1997:13:55:36:99 -0700",
+        "[2147483648/Oct/4294967297:9223372036854775807:9223372036854775808:-9223372036854775808 "
+        "-9223372036854775809",
+        "[99999999999999999999999999/Oct/1:2:3:4 -99999999999999999999999999",
+        " [10/Oct/1997:13:55:36",
+        "{Fri, 10 Oct 1997 13:55:36",
+        "{Fri,10 Oct 1997 13:55:36",
+        "{Fr, 10 Oct 1997 13:55:36",
+        "{Friday, 10 Oct 1997 13:55:36",
+        "{Fri, 10 Oct 1997 13:55",
+        "[Fri 10 Oct 13:55:36 PDT 1997",
+        "[Fri 10 Oct 13:55:36 PDT",
+        "[Fri 10 Oct 13:55:36 PDT x",
+        "[Fri  10  Oct  13:55:36  PDT  1997",
+        "13:55:36",
+        "13:55",
+        ":55:36",
+        "1:2:3:4",
+        "-:1:2",
+        "+",
+        "-",
+        "GET /a.html HTTP/1.0",
+        "GET",
+        "GET ",
+        "   GET   /a   ",
+        "GETTINGLONGER /a/b/c/d/e HTTP/1.0 extra",
+        "\x80\xff [\x80",
+    };
+    for (const char *format : kTemplates)
+        for (const char *input : inputs) expectSame(format, input);
+}
+
+// Random texts from an alphabet that holds every character the templates care about.
+TEST(LogScanTemplate, RandomInputs)
+{
+    const std::string alphabet = "0123456789012345678901234567899999-+ \t\v\f\r\n/:[]{},OctFriPDx\x80";
+    std::mt19937 random(20240517);
+    for (const char *format : kTemplates) {
+        for (int i = 0; i < 20000; i++) {
+            std::string text;
+            // Half the cases start from a well-formed text and are then disturbed.
+            if (i % 2 == 0) {
+                text = format[0] == '{' ? "{Fri, 10 Oct 1997 13:55:36"
+                       : format[0] == '[' && format[1] == '%' && format[2] == '3'
+                           ? "[Fri 10 Oct 13:55:36 PDT 1997"
+                           : "[10/Oct/1997:13:55:36 -0700";
+                int changes = 1 + static_cast<int>(random() % 3);
+                for (int c = 0; c < changes && !text.empty(); c++) {
+                    std::size_t at = random() % text.size();
+                    switch (random() % 3) {
+                    case 0: text[at] = alphabet[random() % alphabet.size()]; break;
+                    case 1: text.erase(at, 1); break;
+                    default: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+                    }
+                }
+            } else {
+                int length = static_cast<int>(random() % 30);
+                for (int c = 0; c < length; c++) text += alphabet[random() % alphabet.size()];
+            }
+            expectSame(format, text);
+        }
+    }
+}
+
+// Random templates built of the same directives, on random texts.
+TEST(LogScanTemplate, RandomTemplates)
+{
+    const std::vector<std::string> pieces = {"%d", "%d", "%1s", "%3s", "%8s", " ", "/", ":",
+                                             "[", ",", "-", "x"};
+    const std::string alphabet = "0123456789-+ \t/:[,x\x80" "abc";
+    std::mt19937 random(7);
+    for (int i = 0; i < 40000; i++) {
+        std::string format;
+        int conversions = 0;
+        int length = 1 + static_cast<int>(random() % 9);
+        for (int p = 0; p < length; p++) {
+            const std::string &piece = pieces[random() % pieces.size()];
+            if (piece[0] == '%') {
+                if (conversions == 8) continue;
+                conversions++;
+            }
+            format += piece;
+        }
+        std::string text;
+        int textLength = static_cast<int>(random() % 24);
+        for (int c = 0; c < textLength; c++) text += alphabet[random() % alphabet.size()];
+        expectSame(format, text);
+    }
+}
+
+// "%xy" with a hexadecimal x decodes as sscanf's "%2x" reads it, and skips both.
+TEST(LogScanTemplate, UrlEscapesDecodeAsScanfHex)
+{
+    keepqueriesFlag = 1;
+    nocaseFlag = 0;
+    for (int first = 1; first < 256; first++) {
+        if (!std::isxdigit(first)) continue;
+        for (int second = 1; second < 256; second++) {
+            char text[8] = {'/', '%', static_cast<char>(first), static_cast<char>(second), 'Z', 0};
+            unsigned value = 0;
+            ASSERT_EQ(std::sscanf(text + 2, "%2x", &value), 1);
+            UnescapeUrl(text);
+            std::string expected = "/";
+            if (value & 0xff) expected += static_cast<char>(value & 0xff), expected += 'Z';
+            ASSERT_EQ(std::string(text), expected) << first << " " << second;
+        }
+    }
+    keepqueriesFlag = 0;
+}
+
+}  // namespace
