@@ -8,6 +8,7 @@
 #include "core/match.h"
 #include "core/mem.h"
 #include "engine/engine.h"
+#include "engine/reflist.h"
 #include "log/log.h"
 
 static int matchesAny(const StringArray &list, const char *text) {
@@ -57,18 +58,9 @@ void notfoundAccess(const LogEntry &entry) {
     int row = hashFindOrAdd(notfound, entry.url);
     notfound.doubles[row][0] += 1;
     if (entry.referer[0] == '\0') return;
-    const char *listed = notfound.strings[row][0];
-    if (listed && std::strstr(listed, entry.referer)) return;
-    if (!listed || listed[0] == '\0') {
-        hashSetIndexString(notfound, row, 0, entry.referer);
-        return;
-    }
-    std::size_t size = std::strlen(listed) + 2 + std::strlen(entry.referer) + 1;
-    char *joined = static_cast<char *>(mymalloc(size));
-    if (!joined) dieMemory();
-    std::snprintf(joined, size, "%s, %s", listed, entry.referer);
-    hashSetIndexString(notfound, row, 0, joined);
-    myfree(joined);
+    // Each referring page is listed once; a page whose text is part of one already listed
+    // is not added. The list keeps an index once it is long, so many referrers stay linear.
+    refListAdd(notfound, row, entry.referer);
 }
 
 static int isDivider(const char *key) { return std::strncmp(key, "DIVIDER", 7) == 0; }

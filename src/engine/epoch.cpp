@@ -6,6 +6,7 @@
 #include "config/global.h"
 #include "core/dates.h"
 #include "engine/engine.h"
+#include "engine/reflist.h"
 #include "engine/quorvel.h"
 #include "log/log.h"
 #include "log/logs.h"
@@ -103,6 +104,7 @@ void epochSetup() {
 void epochReset() {
     hashReset(documents);
     hashReset(notfound);
+    refListReset();
     hashReset(sites);
     hashReset(proxysites);
     hashReset(useragents);
@@ -124,6 +126,7 @@ void epochReset() {
 void epochShutdown() {
     hashShutdown(documents);
     hashShutdown(notfound);
+    refListReset();
     hashShutdown(sites);
     hashShutdown(hostnames);
     hashShutdown(domains);
@@ -171,8 +174,14 @@ void parseLog(int begin, int end) {
             ++entriesSkipped;  // before the current period: late, out of order or before -b
             continue;
         }
-        // Checked before closing periods, so that no period after the end is written.
-        if (endGiven && p > end) break;
+        // Checked before closing periods, so that no period after the end is written. The
+        // entry is skipped rather than taken for the end of the log: one line with a
+        // damaged or forged date (a user name with blanks and brackets, say) must not hide
+        // every entry after it.
+        if (endGiven && p > end) {
+            ++entriesSkipped;
+            continue;
+        }
         if (!summary) {
             while (currentEpoch < p) closePeriod();
         }

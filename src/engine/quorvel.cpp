@@ -51,13 +51,15 @@ static void usage() {
         stdout);
 }
 
-// A date of -b or -e: parseDate, with the month checked and days before the first
-// day number refused.
+// A date of -b or -e: parseDate, with the month, the day of month and the year checked
+// and days before the first day number refused.
 static int commandDate(const char *text) {
     int month = 0, day = 0, year = 0;
     int fields = std::sscanf(text, "%d/%d/%d", &month, &day, &year);
     if (fields < 2) fields = std::sscanf(text, "%d-%d-%d", &month, &day, &year);
     if (fields < 2 || month < 1 || month > 12) return -1;
+    // Days and years that no log entry can carry would only overflow the day arithmetic.
+    if (day < 1 || day > 31 || (fields == 3 && year > 9999)) return -1;
     int result = parseDate(text);
     return result < 0 ? -1 : result;
 }

@@ -264,10 +264,20 @@ int refListAdd(Hash &table, int row, const char *referrer)
     const char *cell = table.strings[row][0];
     bool hasText = cell && *cell;
     // A cell this code did not leave behind (a new period, or written elsewhere) is
-    // measured afresh by cellAppend and indexed again once long enough.
-    if (!hasText || cell != entry.cell.cell) {
+    // measured and, when long, indexed afresh.
+    if (!hasText) {
         dropIndex(entry);
         entry.cell = GrowingCell();
+    } else if (cell != entry.cell.cell) {
+        dropIndex(entry);
+        std::size_t length = std::strlen(cell);
+        entry.cell.cell = cell;
+        entry.cell.length = length;
+        entry.cell.capacity = length + 1;
+        if (length >= INDEX_THRESHOLD) {
+            entry.index = indexCreate();
+            indexAppend(*entry.index, cell, length);
+        }
     }
     if (hasText) {
         if (entry.index) {

@@ -137,19 +137,6 @@ TEST_F(TrailsDns, Domains)
     EXPECT_EQ(domains.find("<td>1</td>"), std::string::npos);
 }
 
-TEST_F(TrailsDns, ProxyDomains)
-{
-    std::string text = at("10.0.0.1", 4, 9, 0, "http://www.example.com/page") +
-                       at("10.0.0.1", 4, 9, 0, "http://www.example.net/page");
-    RunResult r = run("proxydomains yes\ndomains yes\n", text);
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string p = page(4);
-    std::size_t proxy = p.find("<td>com</td>");
-    EXPECT_NE(proxy, std::string::npos) << p;
-    EXPECT_NE(p.find("<td>net</td>"), std::string::npos);
-    EXPECT_NE(p.find("<td>Unknown</td><td align=\"right\">2</td>"), std::string::npos);
-}
-
 // The name /etc/hosts gives 127.0.0.1, lower-cased, or "" when it lists none.
 std::string localName()
 {

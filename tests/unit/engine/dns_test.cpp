@@ -98,19 +98,11 @@ TEST_F(Resolve, FailuresAreCachedForTheRun)
     std::snprintf(entry.site, sizeof entry.site, "192.0.2.1");
     entryResolveSite(entry);
     EXPECT_STREQ(entry.site, "192.0.2.1");
+    EXPECT_EQ(resolveAddress("www.example.com"), nullptr);  // a name is never looked up
     EXPECT_EQ(lookups, std::vector<std::string>{"192.0.2.1"});
     double resolved = -1;
     ASSERT_EQ(hashGetDouble(hostnames, "192.0.2.1", 0, &resolved), 1);
     EXPECT_EQ(resolved, 0);
-}
-
-TEST_F(Resolve, NamesAreNeverLookedUp)
-{
-    EXPECT_EQ(resolveAddress("www.example.com"), nullptr);
-    EXPECT_EQ(resolveAddress("proxy-10.example"), nullptr);
-    EXPECT_EQ(resolveAddress(""), nullptr);
-    EXPECT_TRUE(lookups.empty());
-    EXPECT_EQ(hostnames.count, 0);
 }
 
 TEST_F(Resolve, Ipv6AddressesAreLookedUp)
@@ -222,22 +214,6 @@ protected:
     }
 };
 
-TEST_F(Domains, TopLevelDomainsAndMyDomain)
-{
-    site("www.example.com", 3, 300);
-    site("mail.example.org", 2);
-    site("other.example.com", 1, 50);
-    site("printer", 4);
-    analyzeDomains();
-    EXPECT_EQ(keysOf(domains), (std::vector<std::string>{"Unknown", "com", "org", "local.example"}));
-    EXPECT_EQ(accessesOf(domains, "com"), 4);
-    double bytes = 0;
-    hashGetDouble(domains, "com", 1, &bytes);
-    EXPECT_EQ(bytes, 350);
-    EXPECT_EQ(accessesOf(domains, "local.example"), 4);
-    EXPECT_EQ(accessesOf(domains, "Unknown"), 0);
-}
-
 TEST_F(Domains, SubdomainsOfOneDomain)
 {
     subdomainsOf = mystrdup("example.com");
@@ -253,54 +229,10 @@ TEST_F(Domains, SubdomainsOfOneDomain)
     EXPECT_EQ(accessesOf(domains, "com"), 8 + 16 + 32);
 }
 
-TEST_F(Domains, TheFirstMatchingSubdomainsItemWins)
-{
-    stringArrayAppend(subDomains, "co.uk");
-    stringArrayAppend(subDomains, "example.co.uk");
-    site("www.example.co.uk", 1);
-    site("shop.co.uk", 2);
-    site("co.uk", 4);
-    site("www.ac.uk", 8);
-    analyzeDomains();
-    EXPECT_EQ(accessesOf(domains, "co.uk"), 7);
-    EXPECT_EQ(accessesOf(domains, "example.co.uk"), -1);
-    EXPECT_EQ(accessesOf(domains, "uk"), 8);
-}
-
-TEST_F(Domains, NumericHostsGoToTheirFakednsDomainOrUnknown)
-{
-    hashSetString(fakeDns, "10.1.*", 0, "corp.example");
-    hashSetString(fakeDns, "10.*", 0, "ten.example");
-    hashSetString(fakeDns, "2001:db8:1:*", 0, "v6.example");
-    site("10.1.2.3", 1);
-    site("10.2.0.1", 2);
-    site("192.0.2.7", 4);
-    site("2001:db8:1::7", 8);
-    site("2001:db8:2::7", 16);
-    site("fe80::1%eth0", 32);
-    site("::ffff:10.1.0.1", 64);
-    analyzeDomains();
-    EXPECT_EQ(accessesOf(domains, "corp.example"), 1);
-    EXPECT_EQ(accessesOf(domains, "ten.example"), 2);
-    EXPECT_EQ(accessesOf(domains, "v6.example"), 8);
-    EXPECT_EQ(accessesOf(domains, "Unknown"), 4 + 16 + 32 + 64);
-    EXPECT_EQ(accessesOf(domains, "local.example"), -1);
-    EXPECT_EQ(accessesOf(domains, "1%eth0"), -1);
-}
-
-TEST_F(Domains, FakednsDomainsAreGrouped)
+TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty)
 {
     hashSetString(fakeDns, "10.1.*", 0, "corp");
     stringArrayAppend(domainGroups, "intranet corp lab");
-    site("10.1.2.3", 5, 10);
-    analyzeDomains();
-    EXPECT_EQ(keysOf(domains), (std::vector<std::string>{"intranet", "Unknown"}));
-    EXPECT_EQ(domains.doubles[0][0], 5);
-    EXPECT_EQ(domains.doubles[0][1], 10);
-}
-
-TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty)
-{
     stringArrayAppend(domainGroups, "europe de fr uk");
     stringArrayAppend(domainGroups, "asia jp kr");
     stringArrayAppend(domainGroups, "education edu");
@@ -308,13 +240,17 @@ TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty)
     site("www.example.fr", 2);
     site("www.example.com", 4);
     site("cs.example.edu", 8);
+    site("10.1.2.3", 16, 10);  // mapped by fakedns, then grouped
+    site("printer", 32);
     analyzeDomains();
-    EXPECT_EQ(keysOf(domains),
-              (std::vector<std::string>{"europe", "asia", "education", "Unknown", "com"}));
-    EXPECT_EQ(domains.doubles[0][0], 3);
-    EXPECT_EQ(domains.doubles[1][0], 0);
-    EXPECT_EQ(domains.doubles[2][0], 8);
-    EXPECT_EQ(domains.doubles[3][0], 0);
+    EXPECT_EQ(keysOf(domains), (std::vector<std::string>{"intranet", "europe", "asia", "education",
+                                                         "Unknown", "com", "local.example"}));
+    EXPECT_EQ(domains.doubles[0][0], 16);
+    EXPECT_EQ(domains.doubles[0][1], 10);
+    EXPECT_EQ(domains.doubles[1][0], 3);
+    EXPECT_EQ(domains.doubles[2][0], 0);
+    EXPECT_EQ(domains.doubles[3][0], 8);
+    EXPECT_EQ(domains.doubles[4][0], 0);
 }
 
 TEST_F(Domains, GroupMembershipIsASubstringTest)
@@ -345,18 +281,6 @@ TEST_F(Domains, ProxyDomainsUseTheSameRules)
     EXPECT_EQ(proxydomains.doubles[1][0], 0);
     EXPECT_EQ(accessesOf(domains, "Unknown"), 7);
     EXPECT_EQ(accessesOf(domains, "business"), 1);
-}
-
-TEST_F(Domains, NothingRunsWhenTheSectionIsOff)
-{
-    domainsFlag = 0;
-    proxydomainsFlag = 0;
-    site("www.example.com", 1);
-    hashSet(proxysites, "www.example.com", nullptr, 1, 0);
-    analyzeDomains();
-    analyzeProxydomains();
-    EXPECT_EQ(domains.count, 0);
-    EXPECT_EQ(proxydomains.count, 0);
 }
 
 }  // namespace

@@ -58,6 +58,13 @@ TEST_F(RefList, AnEmptyOrForeignCellStartsAfresh)
     EXPECT_EQ(refListAdd(table, r, "y"), 1);
     EXPECT_EQ(text(r), "written, elsewhere, y");
 
+    std::string longText(5000, 'q');
+    hashSetIndexString(table, r, 0, (longText + ", tail").c_str());
+    EXPECT_EQ(refListAdd(table, r, "qq, ta"), 0);
+    EXPECT_EQ(refListAdd(table, r, "new"), 1);
+    EXPECT_EQ(text(r), longText + ", tail, new");
+    EXPECT_EQ(refListAdd(table, r, "l, ne"), 0);
+
     for (int i = 0; i < 1000; i++) refListAdd(table, r, ("http://r.example/" + std::to_string(i)).c_str());
     hashReset(table);  // a new period
     r = row("/other");
@@ -85,20 +92,6 @@ TEST_F(RefList, LongListsDecideLikeAPlainSearch)
     }
     for (int k = 0; k < 3; k++) EXPECT_EQ(text(rows[k]), expected[k]);
     EXPECT_GT(expected[0].size(), 4096u);
-}
-
-TEST_F(RefList, ManyDistinctReferrersAreAllListed)
-{
-    int r = row("/missing");
-    std::string expected;
-    for (int i = 0; i < 20000; i++) {
-        std::string referrer = "http://ref" + std::to_string(i) + ".example/";
-        ASSERT_EQ(refListAdd(table, r, referrer.c_str()), 1);
-        expected += (i ? ", " : "") + referrer;
-    }
-    EXPECT_EQ(refListAdd(table, r, "http://ref19999.example/"), 0);
-    EXPECT_EQ(refListAdd(table, r, "ref123.example/, http://ref124"), 0);
-    EXPECT_EQ(text(r), expected);
 }
 
 TEST(CellAppend, GrowsInPlaceAndMeasuresForeignCells)
