@@ -70,6 +70,46 @@ int monthNumber(const char *name)
     return 0;
 }
 
+// The usual date "[10/Oct/1997:13:55:36 -0700]" read without the general template
+// reader; any other shape returns false and takes the general way. For this exact shape
+// sscanf's reading is plain: fixed runs of digits, three non-blanks, one blank.
+bool readUsualDate(const char *token, LogEntry &entry, char *monthName)
+{
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(token);
+    static const char shape[] = "[99/aaa/9999:99:99:99 s9999";
+    for (int i = 0; i < 27; i++) {
+        unsigned char c = t[i];
+        switch (shape[i]) {
+        case '9':
+            if (!logIsDigit(c)) return false;
+            break;
+        case 'a':
+            if (!logIsAlpha(c)) return false;
+            break;
+        case 's':
+            if (c != '+' && c != '-') return false;
+            break;
+        default:
+            if (c != static_cast<unsigned char>(shape[i])) return false;
+        }
+    }
+    if (t[27] != '\0') return false;
+    auto number = [t](int at, int digits) {
+        int value = 0;
+        for (int i = 0; i < digits; i++) value = value * 10 + (t[at + i] - '0');
+        return value;
+    };
+    entry.day = number(1, 2);
+    std::memcpy(monthName, token + 4, 3);
+    monthName[3] = '\0';
+    entry.year = number(8, 4);
+    entry.hour = number(13, 2);
+    entry.minute = number(16, 2);
+    entry.second = number(19, 2);
+    entry.zone = t[22] == '-' ? -number(23, 4) : number(23, 4);
+    return true;
+}
+
 bool isTrailerEnd(char c) { return c == ']' || c == '"' || c == '}'; }
 
 // Combined-format fields after the size: referer, agent, or the server's own name.
@@ -167,14 +207,16 @@ int logTwoDigitYear(int year)
     return year;
 }
 
-// Months outside 1..12 never reach the day-number conversion, nor do years and days
-// so far out that day numbers would overflow, nor times that are no time of day.
+// Only dates a server writes are entries: a month outside 1..12 or a day outside 1..31
+// would land far from its period, a year beyond the limit would overflow day numbers,
+// and an hour outside 0..23 is no time of day. (A time offset applied afterwards may
+// still move a real date to day 0 or one past the end of its month.)
 bool logDateUsable(const LogEntry &entry)
 {
-    return entry.month >= 1 && entry.month <= 12 && entry.year >= -LOG_YEAR_LIMIT &&
-           entry.year <= LOG_YEAR_LIMIT && entry.day >= -LOG_DAY_LIMIT &&
-           entry.day <= LOG_DAY_LIMIT && entry.hour >= 0 && entry.hour <= 23 &&
-           entry.minute >= 0 && entry.minute <= 59 && entry.second >= 0 && entry.second <= 60;
+    return entry.month >= 1 && entry.month <= 12 && entry.day >= 1 && entry.day <= 31 &&
+           entry.year >= -LOG_YEAR_LIMIT && entry.year <= LOG_YEAR_LIMIT && entry.hour >= 0 &&
+           entry.hour <= 23 && entry.minute >= 0 && entry.minute <= 59 && entry.second >= 0 &&
+           entry.second <= 60;
 }
 
 int logParseEntry(const char *line, LogEntry &entry)
@@ -241,7 +283,9 @@ int logParseEntryCommon(char *text, LogEntry &entry)
                             &entry.hour, &entry.minute, &entry.second};
     void *const spelled[] = {ignored,       &entry.day, monthName, &entry.hour,
                              &entry.minute, &entry.second, ignored, &entry.year};
-    int fields = logScanTemplate(token, "[%d/%3s/%d:%d:%d:%d %d", bracketed);
+    int fields = readUsualDate(token, entry, monthName)
+                     ? 7
+                     : logScanTemplate(token, "[%d/%3s/%d:%d:%d:%d %d", bracketed);
     if (fields == 6) {
         entry.zone = 0;
     } else if (fields != 7) {

@@ -82,8 +82,7 @@ void logEntryCopy(LogEntry &target, const LogEntry &source);
 // A year of 49 or less gets 2000 added, 50..99 gets 1900; others stay.
 int logTwoDigitYear(int year);
 
-// Dates further out than this can not be turned into 32-bit day numbers safely.
+// Years further out than this can not be turned into 32-bit day numbers safely.
 constexpr int LOG_YEAR_LIMIT = 1000000;
-constexpr int LOG_DAY_LIMIT = 1000000;
-// The month is 1..12, year and day within the limits, the time a time of day.
+// The month is 1..12, the day 1..31, the year within the limit, the time a time of day.
 bool logDateUsable(const LogEntry &entry);

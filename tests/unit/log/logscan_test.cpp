@@ -160,6 +160,51 @@ TEST(LogScanTemplate, RandomTemplates)
     }
 }
 
+// The common format reads its usual date shape without the template reader: the
+// fields must be those sscanf reads with the first date template.
+TEST(LogScanTemplate, UsualDateShapeReadsAsScanf)
+{
+    nowBreakdown = {};
+    nowBreakdown.tm_year = 9999 - 1900;
+    serverName = nullptr;
+    const char *const months[] = {"Jan", "feb", "MAR", "aPr", "May", "jun",
+                                  "Jul", "aug", "Sep", "OCT", "nov", "Dec"};
+    std::mt19937 random(99);
+    auto digits = [&](int count) {
+        std::string text;
+        for (int i = 0; i < count; i++) text += static_cast<char>('0' + random() % 10);
+        return text;
+    };
+    for (int i = 0; i < 20000; i++) {
+        int monthIndex = static_cast<int>(random() % 12);
+        std::string date = "[" + digits(2) + "/" + months[monthIndex] + "/" + digits(4) + ":" +
+                           digits(2) + ":" + digits(2) + ":" + digits(2) + " " +
+                           (random() % 2 ? "+" : "-") + digits(4);
+        std::string line = "h - - " + date + "] \"GET / HTTP/1.0\" 200 1\n";
+        LogEntry entry;
+        int result = logParseEntryCommon(line.data(), entry);
+        int day, year, hour, minute, second, zone;
+        char month[4];
+        ASSERT_EQ(std::sscanf(date.c_str(), "[%d/%3s/%d:%d:%d:%d %d", &day, month, &year, &hour,
+                              &minute, &second, &zone),
+                  7);
+        if (year <= 49)
+            year += 2000;
+        else if (year <= 99)
+            year += 1900;
+        bool usable = day >= 1 && day <= 31 && hour <= 23 && minute <= 59 && second <= 60;
+        ASSERT_EQ(result, usable ? LOG_OK : 0) << date;
+        if (!usable) continue;
+        EXPECT_EQ(entry.day, day) << date;
+        EXPECT_EQ(entry.year, year) << date;
+        EXPECT_EQ(entry.hour, hour) << date;
+        EXPECT_EQ(entry.minute, minute) << date;
+        EXPECT_EQ(entry.second, second) << date;
+        EXPECT_EQ(entry.zone, zone) << date;
+        EXPECT_EQ(entry.month, monthIndex + 1) << date;
+    }
+}
+
 // "%xy" with a hexadecimal x decodes as sscanf's "%2x" reads it, and skips both.
 TEST(LogScanTemplate, UrlEscapesDecodeAsScanfHex)
 {
