@@ -5,7 +5,14 @@
 // before a token are skipped, the token is the longest run outside the set, and the
 // one delimiter that ends it is overwritten. Date and request fields are read with
 // scanf templates through logScanTemplate, which gives exactly sscanf's results
-// without its cost. Nothing here allocates or prints.
+// without its cost; the usual date and the request have hand-written readers with the
+// same results. Nothing here allocates or prints.
+//
+// The common-format parser gives the same results without changing its text: token
+// ends are found sixteen bytes at a time, fields are copied by length, and URLs are
+// decoded on their way into the record. It therefore reads a line where the log reader
+// holds it, and only a line that it rejects is copied for the other formats. A delimiter
+// is overwritten only where a reader needs a terminated token, and put back afterwards.
 #include "log/log.h"
 
 #include <cstdio>
@@ -13,6 +20,7 @@
 
 #include "config/global.h"
 #include "console/strhack.h"
+#include "log/logbytes.h"
 #include "log/logtext.h"
 
 const char *const monthnames[12] = {"jan", "feb", "mar", "apr", "may", "jun",
@@ -26,27 +34,242 @@ const LogCharSet blanks(" \t\r\n");
 const LogCharSet dateEnd("]}");
 const LogCharSet quote("\"");
 const LogCharSet trailing(", \t\r\n\"[]{}");
+const LogCharSet requestWordEnd(" \t\n\v\f\r\"");
+const LogCharSet escapes("%?");
+const LogCharSet lowerStops("%?/");
+const LogCharSet agentEnd("\t\n\r\"]}");
 
-int hexValue(unsigned char c)
-{
+#if defined(__SSE2__)
+struct CandidatesDateEnd {
+    LogBlock operator()(LogBlock v) const {
+        return logOr(logEqual(v, '\0'), logEqual(_mm_or_si128(v, _mm_set1_epi8(0x20)), '}'));
+    }
+};
+// Blanks, scanf white space, the quote and the terminator are all at most '"'.
+struct CandidatesWordEnd {
+    LogBlock operator()(LogBlock v) const { return logAtMost(v, '"'); }
+};
+#else
+struct CandidatesDateEnd {};
+struct CandidatesWordEnd {};
+#endif
+
+// Delimiters overwritten to terminate a token, to be put back: those after a date of
+// another shape, a result and a size that are not plain digits.
+struct Cuts {
+    static constexpr int MOST = 3;
+    char *at[MOST];
+    char was[MOST];
+    int count = 0;
+    void add(char *where) {
+        if (count < MOST) {
+            at[count] = where;
+            was[count] = *where;
+            count++;
+        }
+        *where = '\0';
+    }
+    void restore() {
+        while (count > 0) {
+            count--;
+            *at[count] = was[count];
+        }
+    }
+};
+
+// The strtok-style tokenizer over a text that may be read up to limit. The delimiter
+// that ends a token is passed over, not overwritten: fields are copied by length. cut()
+// terminates the last token for the readers that need it so, noting it in cuts.
+struct Tokens {
+    char *position;
+    const char *limit;
+    char *end = nullptr;     // where the last token stopped
+    std::size_t length = 0;  // of the last token
+    bool controlA = false;   // whether the last token holds a byte 1
+    Cuts &cuts;
+
+    Tokens(char *text, const char *textLimit, Cuts &record)
+        : position(text), limit(textLimit), cuts(record) {}
+
+    // The first byte at or after p that delimiters stop at; notes a byte 1 on the way
+    // when the candidates include it.
+    template <class Candidates>
+    char *findStop(char *p, const LogCharSet &delimiters, Candidates candidates) {
+        unsigned char *u = reinterpret_cast<unsigned char *>(p);
+#if defined(__SSE2__)
+        while (limit - reinterpret_cast<char *>(u) >= 16) {
+            unsigned mask = logMask(candidates(logLoad(u)));
+            while (mask) {
+                unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+                if (delimiters.stop[u[at]]) return reinterpret_cast<char *>(u + at);
+                if (u[at] == 1) controlA = true;
+                mask &= mask - 1;
+            }
+            u += 16;
+        }
+#else
+        (void)candidates;
+#endif
+        for (; !delimiters.stop[*u]; u++)
+            if (*u == 1) controlA = true;
+        return reinterpret_cast<char *>(u);
+    }
+
+    template <class Candidates>
+    char *next(const LogCharSet &delimiters, Candidates candidates) {
+        unsigned char *p = reinterpret_cast<unsigned char *>(position);
+        while (delimiters.member[*p]) p++;
+        if (!*p) {
+            position = reinterpret_cast<char *>(p);
+            return nullptr;
+        }
+        char *token = reinterpret_cast<char *>(p);
+        controlA = false;
+        end = findStop(token, delimiters, candidates);
+        length = static_cast<std::size_t>(end - token);
+        position = *end ? end + 1 : end;
+        return token;
+    }
+
+    void cut() {
+        cuts.add(end);
+    }
+};
+
+int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-// The scheme test of UnescapeUrl reads the text as rewritten so far.
-bool absoluteScheme(const char *text)
-{
-    return std::strncmp(text, "http:", 5) == 0 || std::strncmp(text, "ftp:", 4) == 0 ||
-           std::strncmp(text, "gopher:", 7) == 0;
+// Whether a terminated text begins with prefix.
+bool startsWith(const char *text, const char *prefix) {
+    for (; *prefix; text++, prefix++)
+        if (*text != *prefix) return false;
+    return true;
+}
+
+// The scheme test of UnescapeUrl, on the first characters of the text as rewritten so
+// far (terminated).
+bool absoluteScheme(const char *head) {
+    return startsWith(head, "http:") || startsWith(head, "ftp:") || startsWith(head, "gopher:");
+}
+
+// UnescapeUrl of the length characters at source (none of them zero), written to
+// target, which may be source itself. With controlA set, a byte 1 reads as a blank (as if
+// replaced before decoding). Block reads of source stay before limit. Returns the number
+// of characters written (target is not terminated); stringLength gets the length of the
+// result as a string (an escaped zero byte ends it) and escaped whether an escape was
+// decoded.
+//
+// Decoding where the text stands rewrites it from the start, and the scheme test reads
+// the text in that state: the characters written so far, then the original ones.
+std::size_t decodeUrl(char *target, std::size_t targetSize, const char *source, std::size_t length,
+                      const char *limit, bool controlA, std::size_t *stringLength, bool *escaped) {
+    auto at = [&](std::size_t i) {
+        unsigned char c = static_cast<unsigned char>(source[i]);
+        return controlA && c == 1 ? static_cast<unsigned char>(' ') : c;
+    };
+    std::size_t read = 0, write = 0, zero = length + 1;
+    bool lower = true, decoded = false;
+    int slashes = 0;
+    auto schemeSoFar = [&]() {
+        // Only a text that begins with "h", "f" or "g" can name a scheme.
+        char first = write > 0 ? target[0] : static_cast<char>(at(0));
+        if (first != 'h' && first != 'f' && first != 'g') return false;
+        char head[8];
+        std::size_t i = 0;
+        for (; i < 7 && i < length; i++) head[i] = i < write ? target[i] : static_cast<char>(at(i));
+        head[i] = '\0';
+        return absoluteScheme(head);
+    };
+    while (read < length) {
+        if (!lower && !nocaseFlag) {
+            // Nothing is lower-cased any more: move on to the next escape or query at once.
+            bool atEscape = false;
+#if defined(__SSE2__)
+            // Into another buffer the text is moved sixteen characters at a time while it
+            // is looked through; what lands past the run is written over later or lies
+            // past the end.
+            if (target != source && !controlA) {
+                while (limit - (source + read) >= 16 && targetSize - write >= 16) {
+                    LogBlock v = logLoad(reinterpret_cast<const unsigned char *>(source + read));
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(target + write), v);
+                    unsigned mask = logMask(LogCandidatesEscape()(v));
+                    std::size_t left = length - read;
+                    if (left < 16) mask |= 1u << left;
+                    if (mask) {
+                        std::size_t run = static_cast<std::size_t>(__builtin_ctz(mask));
+                        read += run;
+                        write += run;
+                        break;
+                    }
+                    read += 16;
+                    write += 16;
+                }
+                if (read == length) break;
+                atEscape = escapes.member[static_cast<unsigned char>(source[read])];
+            }
+#endif
+            if (!atEscape) {
+                char *from = const_cast<char *>(source + read);
+                std::size_t stop =
+                    static_cast<std::size_t>(logFindStopWithin(from, source + length, limit,
+                                                               escapes, LogCandidatesEscape()) -
+                                             source);
+                std::size_t run = stop - read;
+                if (target + write != source + read)
+                    std::memmove(target + write, source + read, run);
+                if (controlA) logReplaceByte(target + write, run, '\1', ' ');
+                write += run;
+                read = stop;
+                if (read == length) break;
+            }
+        } else {
+            // Lower-case up to the next character with a meaning.
+            for (; read < length; read++) {
+                unsigned char c = at(read);
+                if (lowerStops.member[c]) break;
+                if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+                target[write++] = static_cast<char>(c);
+            }
+            if (read == length) break;
+        }
+        unsigned char c = at(read);
+        if (c == '%') {
+            int high = read + 1 < length ? hexValue(at(read + 1)) : -1;
+            if (high < 0 || read + 2 >= length) {
+                read++;
+            } else {
+                int low = hexValue(at(read + 2));
+                c = static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
+                read += 3;
+                decoded = true;
+                if (c == '\0' && zero > length) zero = write;
+            }
+        } else if (c == '?') {
+            if (!keepqueriesFlag) break;
+            read++;
+        } else if (c == '/') {
+            slashes++;
+            if (lower && (slashes == 3 || !schemeSoFar())) lower = false;
+            read++;
+        } else {
+            read++;
+        }
+        if ((lower || nocaseFlag) && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+        target[write++] = static_cast<char>(c);
+    }
+    *stringLength = zero <= length ? zero : write;
+    *escaped = decoded;
+    return write;
 }
 
 // Adds an offset to a time of day, carrying whole days into the day of month. For
 // offsets within 59 minutes and 23 hours this is one correction per step; larger ones
 // are carried exactly instead of leaving an hour outside 0..23.
-void applyOffset(LogEntry &entry)
-{
+void applyOffset(LogEntry &entry) {
     long long minutes = static_cast<long long>(entry.hour) * 60 + entry.minute +
                         static_cast<long long>(offsetHours) * 60 + offsetMinutes;
     long long days = minutes / 1440;
@@ -60,8 +283,7 @@ void applyOffset(LogEntry &entry)
     entry.day = static_cast<int32_t>(entry.day + days);
 }
 
-int monthNumber(const char *name)
-{
+int monthNumber(const char *name) {
     char lower[4];
     logCopyBounded(lower, name, 3);
     convertLower(lower);
@@ -70,75 +292,283 @@ int monthNumber(const char *name)
     return 0;
 }
 
+// The month number of three letters (any case); 0 when they name no month.
+int letterMonth(const unsigned char *letters) {
+    static const char keys[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+    unsigned char a = letters[0] | 0x20, b = letters[1] | 0x20, c = letters[2] | 0x20;
+    for (int i = 0; i < 12; i++)
+        if (keys[3 * i] == a && keys[3 * i + 1] == b && keys[3 * i + 2] == c) return i + 1;
+    return 0;
+}
+
+unsigned digitAt(const unsigned char *t, int i) {
+    return static_cast<unsigned>(t[i]) - '0';
+}
+
+// Whether the 27 characters at t have the shape "[dd/aaa/dddd:dd:dd:dd sdddd": digits,
+// letters, these punctuation marks and a sign.
+bool usualDateShape(const unsigned char *t) {
+    if (t[22] != '+' && t[22] != '-') return false;
+    if (!(logIsAlpha(t[4]) && logIsAlpha(t[5]) && logIsAlpha(t[6]))) return false;
+#if defined(__SSE2__)
+    // Two overlapping blocks: characters 0..15 and 11..26.
+    const LogBlock zero = _mm_set1_epi8('0'), nine = _mm_set1_epi8(9);
+    LogBlock a = logLoad(t), b = logLoad(t + 11);
+    LogBlock da = _mm_sub_epi8(a, zero), db = _mm_sub_epi8(b, zero);
+    unsigned digitsA = logMask(_mm_cmpeq_epi8(_mm_min_epu8(da, nine), da));
+    unsigned digitsB = logMask(_mm_cmpeq_epi8(_mm_min_epu8(db, nine), db));
+    const LogBlock marksA = _mm_setr_epi8('[', 0, 0, '/', 0, 0, 0, '/', 0, 0, 0, 0, ':', 0, 0, ':');
+    const LogBlock marksB = _mm_setr_epi8(0, ':', 0, 0, ':', 0, 0, ':', 0, 0, ' ', 0, 0, 0, 0, 0);
+    unsigned equalA = logMask(_mm_cmpeq_epi8(a, marksA));
+    unsigned equalB = logMask(_mm_cmpeq_epi8(b, marksB));
+    return (digitsA & 0x6F06) == 0x6F06 && (digitsB & 0xF36D) == 0xF36D &&
+           (equalA & 0x9089) == 0x9089 && (equalB & 0x0492) == 0x0492;
+#else
+    if (t[0] != '[' || t[3] != '/' || t[7] != '/' || t[12] != ':' || t[15] != ':' || t[18] != ':' ||
+        t[21] != ' ')
+        return false;
+    static const int digits[] = {1, 2, 8, 9, 10, 11, 13, 14, 16, 17, 19, 20, 23, 24, 25, 26};
+    for (int i : digits)
+        if (digitAt(t, i) > 9) return false;
+    return true;
+#endif
+}
+
 // The usual date "[10/Oct/1997:13:55:36 -0700]" read without the general template
 // reader; any other shape returns false and takes the general way. For this exact shape
-// sscanf's reading is plain: fixed runs of digits, three non-blanks, one blank.
-bool readUsualDate(const char *token, LogEntry &entry, char *monthName)
-{
+// sscanf's reading is plain: fixed runs of digits, three non-blanks, one blank. The
+// month comes back as its number (0 for letters that name no month).
+bool readUsualDate(const char *token, std::size_t length, LogEntry &entry, int *month) {
+    if (length != 27) return false;
     const unsigned char *t = reinterpret_cast<const unsigned char *>(token);
-    static const char shape[] = "[99/aaa/9999:99:99:99 s9999";
-    for (int i = 0; i < 27; i++) {
-        unsigned char c = t[i];
-        switch (shape[i]) {
-        case '9':
-            if (!logIsDigit(c)) return false;
-            break;
-        case 'a':
-            if (!logIsAlpha(c)) return false;
-            break;
-        case 's':
-            if (c != '+' && c != '-') return false;
-            break;
-        default:
-            if (c != static_cast<unsigned char>(shape[i])) return false;
-        }
-    }
-    if (t[27] != '\0') return false;
-    auto number = [t](int at, int digits) {
-        int value = 0;
-        for (int i = 0; i < digits; i++) value = value * 10 + (t[at + i] - '0');
-        return value;
-    };
-    entry.day = number(1, 2);
-    std::memcpy(monthName, token + 4, 3);
-    monthName[3] = '\0';
-    entry.year = number(8, 4);
-    entry.hour = number(13, 2);
-    entry.minute = number(16, 2);
-    entry.second = number(19, 2);
-    entry.zone = t[22] == '-' ? -number(23, 4) : number(23, 4);
+    if (!usualDateShape(t)) return false;
+    entry.day = static_cast<int32_t>(digitAt(t, 1) * 10 + digitAt(t, 2));
+    *month = letterMonth(t + 4);
+    entry.year = static_cast<int32_t>(digitAt(t, 8) * 1000 + digitAt(t, 9) * 100 +
+                                      digitAt(t, 10) * 10 + digitAt(t, 11));
+    entry.hour = static_cast<int32_t>(digitAt(t, 13) * 10 + digitAt(t, 14));
+    entry.minute = static_cast<int32_t>(digitAt(t, 16) * 10 + digitAt(t, 17));
+    entry.second = static_cast<int32_t>(digitAt(t, 19) * 10 + digitAt(t, 20));
+    int32_t zone = static_cast<int32_t>(digitAt(t, 23) * 1000 + digitAt(t, 24) * 100 +
+                                        digitAt(t, 25) * 10 + digitAt(t, 26));
+    entry.zone = t[22] == '-' ? -zone : zone;
     return true;
 }
 
-bool isTrailerEnd(char c) { return c == ']' || c == '"' || c == '}'; }
+// The first "://" of the length characters at text, or -1.
+long findScheme(const char *text, std::size_t length) {
+    for (const char *colon = static_cast<const char *>(std::memchr(text, ':', length)); colon;
+         colon = static_cast<const char *>(
+             std::memchr(colon + 1, ':', length - static_cast<std::size_t>(colon + 1 - text)))) {
+        std::size_t at = static_cast<std::size_t>(colon - text);
+        if (at + 2 < length && colon[1] == '/' && colon[2] == '/') return static_cast<long>(at);
+    }
+    return -1;
+}
+
+// The request (the text from request up to the next quote or the terminator) read as
+// sscanf reads "%63s %2047s %63s" into method, url and protocol; returns what sscanf
+// would. The url is decoded on its way into the record, and urlScheme set to the
+// position of its first "://" (or -1). The tokenizer is left after the request, as
+// strtok with the quote leaves it; the words are read without looking for that quote
+// first, since none comes before it.
+[[gnu::always_inline]] inline int readRequest(Tokens &tokens, char *request, LogEntry &entry,
+                                              long *urlScheme) {
+    struct Field {
+        char *target;
+        std::size_t size;
+    };
+    const Field fields[3] = {{entry.method, sizeof entry.method},
+                             {entry.url, sizeof entry.url},
+                             {entry.protocol, sizeof entry.protocol}};
+    char *s = request;
+    int result = 3;
+    for (int k = 0; k < 3; k++) {
+        while (logIsSpace(static_cast<unsigned char>(*s))) s++;
+        if (*s == '"' || *s == '\0') {
+            result = k ? k : EOF;
+            break;
+        }
+        char *end = tokens.findStop(s, requestWordEnd, CandidatesWordEnd());
+        std::size_t length = static_cast<std::size_t>(end - s);
+        if (length > fields[k].size - 1) length = fields[k].size - 1;
+        if (k == 1) {
+            std::size_t text;
+            bool escaped;
+            std::size_t written = decodeUrl(entry.url, sizeof entry.url, s, length, tokens.limit,
+                                            false, &text, &escaped);
+            entry.url[written] = '\0';
+            // Without escapes the text is the url's own characters, lower-cased or cut.
+            *urlScheme = !escaped && !std::memchr(s, ':', text) ? -1 : findScheme(entry.url, text);
+        } else {
+            logCopyField(fields[k].target, fields[k].size, s, length, tokens.limit);
+        }
+        s += length;
+    }
+    char *end = *s == '"' || *s == '\0' ? s : tokens.findStop(s, quote, LogCandidatesQuote());
+    tokens.position = *end ? end + 1 : end;
+    return result;
+}
+
+// logLeadingInt and logLeadingInt64 of a token; a token of digits only is read in place.
+[[gnu::always_inline]] inline int32_t tokenInt(Tokens &tokens, const char *token,
+                                               std::size_t length) {
+    if (length <= 9) {
+        int32_t value = 0;
+        std::size_t i = 0;
+        for (; i < length; i++) {
+            unsigned digit = static_cast<unsigned char>(token[i]) - static_cast<unsigned>('0');
+            if (digit > 9) break;
+            value = value * 10 + static_cast<int32_t>(digit);
+        }
+        if (i == length) return value;
+    }
+    tokens.cut();
+    return logLeadingInt(token);
+}
+
+[[gnu::always_inline]] inline int64_t tokenInt64(Tokens &tokens, const char *token,
+                                                 std::size_t length) {
+    if (length <= 18) {
+        int64_t value = 0;
+        std::size_t i = 0;
+        for (; i < length; i++) {
+            unsigned digit = static_cast<unsigned char>(token[i]) - static_cast<unsigned>('0');
+            if (digit > 9) break;
+            value = value * 10 + digit;
+        }
+        if (i == length) return value;
+    }
+    tokens.cut();
+    return logLeadingInt64(token);
+}
+
+// logLooksLikeHost of a token of known length.
+bool looksLikeHost(const char *token, std::size_t length) {
+    bool dot = false;
+    for (std::size_t i = 0; i < length; i++) {
+        unsigned char c = static_cast<unsigned char>(token[i]);
+        if (c == '.')
+            dot = true;
+        else if (!logIsAlpha(c) && !logIsDigit(c))
+            return false;
+    }
+    return dot;
+}
+
+bool isServerName(const char *token, std::size_t length) {
+    return std::strlen(serverName) == length && std::memcmp(token, serverName, length) == 0;
+}
+
+bool isTrailerEnd(char c) {
+    return c == ']' || c == '"' || c == '}';
+}
+
+// The rest of the agent in one step, for the usual case: words separated by single
+// blanks up to the first word that ends with "]", "\"" or "}", all of it fitting into
+// the agent. Then the words joined by blanks are exactly the text between, and the
+// tokenizer moves past the closing word. Anything else returns false having changed
+// nothing, and the words are taken one by one. Notes a byte 1 among the words.
+[[gnu::always_inline]] inline bool agentAtOnce(Tokens &tokens, LogEntry &entry, std::size_t &length,
+                                               bool *controlA) {
+    unsigned char *start = reinterpret_cast<unsigned char *>(tokens.position);
+    if (*start == ' ') return false;
+    const std::size_t room = LOG_HOST_MAX - length;  // characters the agent may still take
+    unsigned char *u = start;
+    unsigned char *stop = nullptr;
+    bool one = false;
+    bool blank = false;  // the byte before u is a blank
+#if defined(__SSE2__)
+    while (tokens.limit - reinterpret_cast<char *>(u) >= 16) {
+        // Every byte that ends the words, and a byte 1, is at most '"' but not a blank, or
+        // is "]" or "}".
+        LogBlock v = logLoad(u);
+        LogBlock blankLanes = logEqual(v, ' ');
+        LogBlock closing = logEqual(_mm_or_si128(v, _mm_set1_epi8(0x20)), '}');
+        unsigned candidates =
+            logMask(logOr(_mm_andnot_si128(blankLanes, logAtMost(v, '"')), closing));
+        unsigned blanks16 = logMask(blankLanes);
+        unsigned twice = blanks16 & ((blanks16 << 1) | (blank ? 1u : 0u));
+        while (candidates) {
+            unsigned at = static_cast<unsigned>(__builtin_ctz(candidates));
+            unsigned char c = u[at];
+            if (agentEnd.stop[c]) {
+                if (twice & ((1u << at) - 1)) return false;
+                stop = u + at;
+                break;
+            }
+            if (c == '\1') one = true;
+            candidates &= candidates - 1;
+        }
+        if (stop) break;
+        if (twice) return false;
+        blank = (blanks16 >> 15) & 1;
+        u += 16;
+        if (static_cast<std::size_t>(u - start) > room) return false;
+    }
+#endif
+    if (!stop) {
+        for (;; u++) {
+            unsigned char c = *u;
+            if (agentEnd.stop[c]) {
+                stop = u;
+                break;
+            }
+            if (c == ' ' && blank) return false;
+            if (c == '\1') one = true;
+            blank = c == ' ';
+        }
+    }
+    if (!isTrailerEnd(static_cast<char>(*stop))) return false;
+    unsigned char after = stop[1];
+    if (!(after == '\0' || blanks.has(after))) return false;
+    std::size_t words = static_cast<std::size_t>(stop - start);
+    if (words + 1 > room) return false;
+    entry.agent[length] = ' ';
+    std::memcpy(entry.agent + length + 1, start, words);
+    length += words + 1;
+    entry.agent[length] = '\0';
+    tokens.position = reinterpret_cast<char *>(after ? stop + 2 : stop + 1);
+    if (one) *controlA = true;
+    return true;
+}
 
 // Combined-format fields after the size: referer, agent, or the server's own name.
-int parseTrailingFields(LogTokenizer &tokens, LogEntry &entry)
-{
-    while (char *token = tokens.next(trailing)) {
-        if (token[0] == '-' && token[1] == '\0') continue;
-        if (serverName && logLooksLikeHost(token)) {
-            if (std::strcmp(token, serverName) == 0) continue;
+[[gnu::always_inline]] inline int parseTrailingFields(Tokens &tokens, LogEntry &entry) {
+    while (char *token = tokens.next(trailing, LogCandidatesTrailing())) {
+        std::size_t tokenLength = tokens.length;
+        if (token[0] == '-' && tokenLength == 1) continue;
+        if (serverName && looksLikeHost(token, tokenLength)) {
+            if (isServerName(token, tokenLength)) continue;
             return LOG_OTHER_SERVER;
         }
-        if (token[0] == '/' || std::strchr(token, ':')) {
-            logCopyLength(entry.referer, token, tokens.length, LOG_URL_MAX);
-            strChangeChr(entry.referer, '\1', ' ');
-            UnescapeUrl(entry.referer);
+        if (token[0] == '/' || std::memchr(token, ':', tokenLength)) {
+            if (tokenLength > static_cast<std::size_t>(LOG_URL_MAX)) tokenLength = LOG_URL_MAX;
+            std::size_t text;
+            bool escaped;
+            std::size_t written = decodeUrl(entry.referer, sizeof entry.referer, token, tokenLength,
+                                            tokens.limit, tokens.controlA, &text, &escaped);
+            entry.referer[written] = '\0';
             continue;
         }
         // The agent runs over blank-separated words up to the one that closes it.
-        std::size_t length = logCopyLength(entry.agent, token, tokens.length, LOG_HOST_MAX);
+        std::size_t length =
+            logCopyField(entry.agent, sizeof entry.agent, token, tokenLength, tokens.limit);
+        bool controlA = tokens.controlA;
+        if (agentAtOnce(tokens, entry, length, &controlA)) {
+            if (controlA) logReplaceByte(entry.agent, length, '\1', ' ');
+            continue;
+        }
         for (;;) {
-            char *word = tokens.next(blanks);
+            char *word = tokens.next(blanks, LogCandidatesLow());
             if (!word) {
-                strChangeChr(entry.agent, '\1', ' ');
+                logReplaceByte(entry.agent, length, '\1', ' ');
                 return LOG_OK;
             }
             std::size_t wordLength = tokens.length;
             bool last = false;
             if (wordLength > 0 && isTrailerEnd(word[wordLength - 1])) {
-                word[--wordLength] = '\0';
+                wordLength--;
                 last = true;
             }
             if (length >= static_cast<std::size_t>(LOG_HOST_MAX)) return LOG_OK;
@@ -150,17 +580,159 @@ int parseTrailingFields(LogTokenizer &tokens, LogEntry &entry)
             entry.agent[length] = '\0';
             if (last) break;
         }
-        strChangeChr(entry.agent, '\1', ' ');
+        logReplaceByte(entry.agent, length, '\1', ' ');
     }
     return LOG_OK;
+}
+
+[[gnu::always_inline]] inline int parseCommonFields(Tokens &tokens, LogEntry &entry) {
+    logEntryClear(entry);
+    const char *limit = tokens.limit;
+
+    char *token = tokens.next(blanks, LogCandidatesLow());
+    if (!token || token[0] == '[') return LOG_NOT_THIS_FORMAT;
+    logCopyLowerField(entry.site, sizeof entry.site, token, tokens.length, limit);
+
+    if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
+    if (!serverName)
+        logCopyField(entry.ident, sizeof entry.ident, token, tokens.length, limit);
+    else if (looksLikeHost(token, tokens.length) && !isServerName(token, tokens.length))
+        return LOG_OTHER_SERVER;
+
+    if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
+    logCopyField(entry.authuser, sizeof entry.authuser, token, tokens.length, limit);
+
+    if (!(token = tokens.next(dateEnd, CandidatesDateEnd()))) return LOG_NOT_THIS_FORMAT;
+    int month = 0;
+    if (readUsualDate(token, tokens.length, entry, &month)) {
+        entry.year = logTwoDigitYear(entry.year);
+        if (entry.year > nowBreakdown.tm_year + 1900 + 3) return LOG_FUTURE;
+        entry.month = month;
+    } else {
+        tokens.cut();
+        char monthName[4] = "";
+        char ignored[4];
+        void *const bracketed[] = {&entry.day,    monthName,     &entry.year, &entry.hour,
+                                   &entry.minute, &entry.second, &entry.zone};
+        void *const braced[] = {ignored,     &entry.day,    monthName,    &entry.year,
+                                &entry.hour, &entry.minute, &entry.second};
+        void *const spelled[] = {ignored,       &entry.day,    monthName, &entry.hour,
+                                 &entry.minute, &entry.second, ignored,   &entry.year};
+        int fields = logScanTemplate(token, "[%d/%3s/%d:%d:%d:%d %d", bracketed);
+        if (fields == 6) {
+            entry.zone = 0;
+        } else if (fields != 7) {
+            entry.zone = 0;
+            if (logScanTemplate(token, "{%3s, %d %3s %d %d:%d:%d", braced) != 7 &&
+                logScanTemplate(token, "[%3s %d %3s %d:%d:%d %3s %d", spelled) != 8)
+                return LOG_NOT_THIS_FORMAT;
+        }
+        entry.year = logTwoDigitYear(entry.year);
+        if (entry.year > nowBreakdown.tm_year + 1900 + 3) return LOG_FUTURE;
+        entry.month = monthNumber(monthName);
+    }
+    if (!entry.month || !logDateUsable(entry)) return LOG_NOT_THIS_FORMAT;
+
+    if (!tokens.next(quote, LogCandidatesQuote())) return LOG_NOT_THIS_FORMAT;
+    char *request = tokens.position;
+    while (*request == '"') request++;
+    if (!*request) return LOG_NOT_THIS_FORMAT;
+    long scheme = -1;
+    int fields = readRequest(tokens, request, entry, &scheme);
+    if (fields == 2)
+        logCopyBounded(entry.protocol, "HTTP/0.9", LOG_WORD_MAX);
+    else if (fields != 3)
+        return LOG_NOT_THIS_FORMAT;
+    if (scheme >= 0) {
+        logCopyBounded(entry.proxyHost, entry.url + scheme + 3, LOG_HOST_MAX);
+        if (char *slash = std::strchr(entry.proxyHost, '/')) *slash = '\0';
+        convertLower(entry.proxyHost);
+    } else {
+        entry.proxyHost[0] = '-';
+        entry.proxyHost[1] = '\0';
+    }
+
+    if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
+    entry.result = tokenInt(tokens, token, tokens.length);
+    if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
+    entry.size = tokenInt64(tokens, token, tokens.length);
+    entry.hasBytes = 1;
+
+    return parseTrailingFields(tokens, entry);
+}
+
+// The common and combined format over a terminated text that may be read up to limit;
+// the text is left as it was.
+int parseCommon(char *text, const char *limit, LogEntry &entry) {
+    Cuts cuts;
+    Tokens tokens(text, limit, cuts);
+    int result = parseCommonFields(tokens, entry);
+    cuts.restore();
+    return result;
+}
+
+// The dispatcher over a line of length characters. With writable set, the common format
+// is read where the line stands: its byte at length is terminated for the time of the
+// parse and bytes up to limit may be read; otherwise, and for the other formats, the
+// line is parsed in a working copy.
+int dispatch(char *line, std::size_t length, bool writable, const char *limit, LogEntry &entry) {
+    if (length > 0 && line[0] == '#') return LOG_COMMENT;
+    alignas(16) char work[LOG_LINE_SIZE + LOG_PAD];
+    std::size_t textLength = length;
+    bool measured = !writable;
+    auto fresh = [&]() {
+        if (!measured) {
+            textLength = strnlen(line, length);
+            measured = true;
+        }
+        std::memcpy(work, line, textLength);
+        std::memset(work + textLength, 0, LOG_PAD);
+    };
+    if (refererOnlyFlag) {
+        fresh();
+        return logParseEntryReferer(work, entry);
+    }
+    if (useragentOnlyFlag) {
+        fresh();
+        return logParseEntryUseragent(work, entry);
+    }
+    int start = lastLogType;
+    for (;;) {
+        int result;
+        if (lastLogType == 0 && writable) {
+            char saved = line[length];
+            line[length] = '\0';
+            result = parseCommon(line, limit, entry);
+            line[length] = saved;
+        } else {
+            fresh();
+            switch (lastLogType) {
+                case 1:
+                    result = logParseEntryMicrosoft(work, entry);
+                    break;
+                case 2:
+                    result = logParseEntryEmwac(work, entry);
+                    break;
+                default:
+                    result = parseCommon(work, work + textLength + LOG_PAD, entry);
+                    break;
+            }
+        }
+        if (result == LOG_OK) {
+            if (offsetHours || offsetMinutes) applyOffset(entry);
+            return LOG_OK;
+        }
+        if (result == LOG_OTHER_SERVER || result == LOG_COMMENT) return result;
+        lastLogType = (lastLogType + 1) % 3;
+        if (lastLogType == start) return result;
+    }
 }
 
 }  // namespace
 
 // Only the first byte of each text needs clearing: every text written into the record
 // is terminated, so what lies beyond a terminator is never read.
-void logEntryClear(LogEntry &entry)
-{
+void logEntryClear(LogEntry &entry) {
     entry.site[0] = entry.ident[0] = entry.authuser[0] = entry.proxyHost[0] = '\0';
     entry.day = entry.month = entry.year = entry.hour = entry.minute = entry.second = 0;
     entry.zone = 0;
@@ -172,13 +744,11 @@ void logEntryClear(LogEntry &entry)
 }
 
 template <std::size_t N>
-static void copyText(char (&target)[N], const char (&source)[N])
-{
+static void copyText(char (&target)[N], const char (&source)[N]) {
     logCopyBounded(target, source, N - 1);
 }
 
-void logEntryCopy(LogEntry &target, const LogEntry &source)
-{
+void logEntryCopy(LogEntry &target, const LogEntry &source) {
     copyText(target.site, source.site);
     copyText(target.ident, source.ident);
     copyText(target.authuser, source.authuser);
@@ -200,8 +770,7 @@ void logEntryCopy(LogEntry &target, const LogEntry &source)
     copyText(target.agent, source.agent);
 }
 
-int logTwoDigitYear(int year)
-{
+int logTwoDigitYear(int year) {
     if (year <= 49) return year + 2000;
     if (year <= 99) return year + 1900;
     return year;
@@ -211,172 +780,49 @@ int logTwoDigitYear(int year)
 // would land far from its period, a year beyond the limit would overflow day numbers,
 // and an hour outside 0..23 is no time of day. (A time offset applied afterwards may
 // still move a real date to day 0 or one past the end of its month.)
-bool logDateUsable(const LogEntry &entry)
-{
+bool logDateUsable(const LogEntry &entry) {
     return entry.month >= 1 && entry.month <= 12 && entry.day >= 1 && entry.day <= 31 &&
            entry.year >= -LOG_YEAR_LIMIT && entry.year <= LOG_YEAR_LIMIT && entry.hour >= 0 &&
            entry.hour <= 23 && entry.minute >= 0 && entry.minute <= 59 && entry.second >= 0 &&
            entry.second <= 60;
 }
 
-int logParseEntry(const char *line, LogEntry &entry)
-{
-    if (line[0] == '#') return LOG_COMMENT;
-    char work[LOG_LINE_SIZE];
-    std::size_t length = strnlen(line, LOG_LINE_MAX);
-    auto fresh = [&]() {
-        std::memcpy(work, line, length);
-        work[length] = '\0';
-    };
-    if (refererOnlyFlag) {
-        fresh();
-        return logParseEntryReferer(work, entry);
-    }
-    if (useragentOnlyFlag) {
-        fresh();
-        return logParseEntryUseragent(work, entry);
-    }
-    int start = lastLogType;
-    for (;;) {
-        fresh();
-        int result;
-        switch (lastLogType) {
-        case 1: result = logParseEntryMicrosoft(work, entry); break;
-        case 2: result = logParseEntryEmwac(work, entry); break;
-        default: result = logParseEntryCommon(work, entry); break;
-        }
-        if (result == LOG_OK) {
-            if (offsetHours || offsetMinutes) applyOffset(entry);
-            return LOG_OK;
-        }
-        if (result == LOG_OTHER_SERVER || result == LOG_COMMENT) return result;
-        lastLogType = (lastLogType + 1) % 3;
-        if (lastLogType == start) return result;
-    }
+int logParseEntry(const char *line, LogEntry &entry) {
+    return dispatch(const_cast<char *>(line), strnlen(line, LOG_LINE_MAX), false, nullptr, entry);
 }
 
-int logParseEntryCommon(char *text, LogEntry &entry)
-{
-    logEntryClear(entry);
-    LogTokenizer tokens(text);
+int logParseLine(const char *line, std::size_t length, LogEntry &entry) {
+    if (length > static_cast<std::size_t>(LOG_LINE_MAX)) length = LOG_LINE_MAX;
+    if (const void *zero = std::memchr(line, '\0', length))
+        length = static_cast<std::size_t>(static_cast<const char *>(zero) - line);
+    return dispatch(const_cast<char *>(line), length, false, nullptr, entry);
+}
 
-    char *token = tokens.next(blanks);
-    if (!token || token[0] == '[') return LOG_NOT_THIS_FORMAT;
-    logCopyLength(entry.site, token, tokens.length, LOG_HOST_MAX);
-    convertLower(entry.site);
+int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry) {
+    if (length > static_cast<std::size_t>(LOG_LINE_MAX)) length = LOG_LINE_MAX;
+    return dispatch(line, length, true, limit, entry);
+}
 
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    if (!serverName)
-        logCopyLength(entry.ident, token, tokens.length, LOG_HOST_MAX);
-    else if (logLooksLikeHost(token) && std::strcmp(token, serverName) != 0)
-        return LOG_OTHER_SERVER;
-
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    logCopyLength(entry.authuser, token, tokens.length, LOG_HOST_MAX);
-
-    if (!(token = tokens.next(dateEnd))) return LOG_NOT_THIS_FORMAT;
-    char monthName[4] = "";
-    char ignored[4];
-    void *const bracketed[] = {&entry.day,    monthName,     &entry.year, &entry.hour,
-                               &entry.minute, &entry.second, &entry.zone};
-    void *const braced[] = {ignored,     &entry.day,    monthName,    &entry.year,
-                            &entry.hour, &entry.minute, &entry.second};
-    void *const spelled[] = {ignored,       &entry.day, monthName, &entry.hour,
-                             &entry.minute, &entry.second, ignored, &entry.year};
-    int fields = readUsualDate(token, entry, monthName)
-                     ? 7
-                     : logScanTemplate(token, "[%d/%3s/%d:%d:%d:%d %d", bracketed);
-    if (fields == 6) {
-        entry.zone = 0;
-    } else if (fields != 7) {
-        entry.zone = 0;
-        if (logScanTemplate(token, "{%3s, %d %3s %d %d:%d:%d", braced) != 7 &&
-            logScanTemplate(token, "[%3s %d %3s %d:%d:%d %3s %d", spelled) != 8)
-            return LOG_NOT_THIS_FORMAT;
-    }
-    entry.year = logTwoDigitYear(entry.year);
-    if (entry.year > nowBreakdown.tm_year + 1900 + 3) return LOG_FUTURE;
-    entry.month = monthNumber(monthName);
-    if (!entry.month || !logDateUsable(entry)) return LOG_NOT_THIS_FORMAT;
-
-    if (!tokens.next(quote)) return LOG_NOT_THIS_FORMAT;
-    if (!(token = tokens.next(quote))) return LOG_NOT_THIS_FORMAT;
-    void *const request[] = {entry.method, entry.url, entry.protocol};
-    fields = logScanTemplate(token, "%63s %2047s %63s", request);
-    if (fields == 2)
-        logCopyBounded(entry.protocol, "HTTP/0.9", LOG_WORD_MAX);
-    else if (fields != 3)
-        return LOG_NOT_THIS_FORMAT;
-    UnescapeUrl(entry.url);
-    if (const char *scheme = std::strstr(entry.url, "://")) {
-        logCopyBounded(entry.proxyHost, scheme + 3, LOG_HOST_MAX);
-        if (char *slash = std::strchr(entry.proxyHost, '/')) *slash = '\0';
-        convertLower(entry.proxyHost);
-    } else {
-        logCopyBounded(entry.proxyHost, "-", LOG_HOST_MAX);
-    }
-
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    entry.result = logLeadingInt(token);
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    entry.size = logLeadingInt64(token);
-    entry.hasBytes = 1;
-
-    return parseTrailingFields(tokens, entry);
+int logParseEntryCommon(char *text, LogEntry &entry) {
+    return parseCommon(text, text + std::strlen(text) + 1, entry);
 }
 
 // A "%" with no hexadecimal digit after it, or whose escape would run past the end of
 // the text, is kept as a literal "%". A digit followed by a non-digit decodes the one
 // digit and still skips both characters, as "%2x" reads it.
-void UnescapeUrl(char *text)
-{
-    unsigned char *read = reinterpret_cast<unsigned char *>(text);
-    unsigned char *write = read;
-    bool lower = true;
-    int slashes = 0;
-    while (*read) {
-        if (!lower && !nocaseFlag) {
-            // Nothing is lower-cased any more: move on to the next escape or query at once.
-            std::size_t run = std::strcspn(reinterpret_cast<char *>(read), "%?");
-            if (write != read) std::memmove(write, read, run);
-            write += run;
-            read += run;
-            if (!*read) break;
-        }
-        unsigned char c = *read;
-        if (c == '%') {
-            int high = hexValue(read[1]);
-            if (high < 0 || read[2] == '\0') {
-                read++;
-            } else {
-                int low = hexValue(read[2]);
-                c = static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
-                read += 3;
-            }
-        } else if (c == '?') {
-            if (!keepqueriesFlag) break;
-            read++;
-        } else if (c == '/') {
-            slashes++;
-            if (lower && (slashes == 3 || !absoluteScheme(text))) lower = false;
-            read++;
-        } else {
-            read++;
-        }
-        if ((lower || nocaseFlag) && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-        *write++ = c;
-    }
-    *write = '\0';
+void UnescapeUrl(char *text) {
+    std::size_t length = std::strlen(text), decoded;
+    bool escaped;
+    text[decodeUrl(text, length + 1, text, length, text + length + 1, false, &decoded, &escaped)] =
+        '\0';
 }
 
-void strChangeChr(char *text, char from, char to)
-{
+void strChangeChr(char *text, char from, char to) {
     for (; *text; text++)
         if (*text == from) *text = to;
 }
 
-void logDump(const LogEntry &entry)
-{
+void logDump(const LogEntry &entry) {
     std::printf(
         "Site: %s Identname: %s Authname: %s\n\tMonth: %d Mday: %d Year: %d Hour: %d Min: %d "
         "Sec: %d OFFS: %d\nMethod: %s URL: %s Protocol: %s Result: %d Size: %lld\n",

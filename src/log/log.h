@@ -1,6 +1,7 @@
 // The log entry record and the parsers that fill it from one line of every supported
 // format: common and combined, Microsoft IIS standard, EMWAC, referer logs and agent logs.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Bounds of the text fields (characters, not counting the terminator).
@@ -55,6 +56,13 @@ extern int lastLogType;
 // the format that worked last first; applies the configured time offset. The line is
 // not changed. Returns one of the result codes above.
 int logParseEntry(const char *line, LogEntry &entry);
+// The same for a line of known length that need not be terminated: a zero byte among
+// its first length characters ends it there, and at most LOG_LINE_MAX are looked at.
+int logParseLine(const char *line, std::size_t length, LogEntry &entry);
+// The same for a line the caller lets the parser change for the time of the call: its
+// byte at length is overwritten and put back, and the bytes after it up to limit may
+// be read. The common format is then read where the line stands.
+int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry);
 
 // The single-format parsers cut text while tokenizing.
 int logParseEntryCommon(char *text, LogEntry &entry);

@@ -22,6 +22,7 @@
 
 #include <bzlib.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -31,6 +32,7 @@
 #include <cstring>
 
 #include "core/mem.h"
+#include "log/logbytes.h"
 
 namespace {
 
@@ -92,10 +94,12 @@ void *spareChunks[SPARE_CHUNKS];
 int spareCount = 0;
 int readersAlive = 0;
 
+// A chunk has LOG_PAD bytes more, so that lines at its end can be read in blocks; it is
+// cleared once so that nothing read there is undefined.
 void *takeChunk()
 {
     if (spareCount > 0) return spareChunks[--spareCount];
-    return xmalloc(CHUNK);
+    return xcalloc(1, CHUNK + LOG_PAD);
 }
 
 void giveChunk(void *chunk)
@@ -341,6 +345,30 @@ LogReader *logReaderOpen(const char *path)
     return reader;
 }
 
+LogReader *logReaderOpenMember(const char *path, bool *notRegular)
+{
+    *notRegular = false;
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))) {
+        *notRegular = true;
+        close(fd);
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    LogReader *reader = newReader(path, fd, true);
+    if (endsWith(path, ".gz"))
+        reader->kind = GZIP;
+    else if (endsWith(path, ".bz2"))
+        reader->kind = BZIP2;
+    return reader;
+}
+
 LogReader *logReaderStdin() { return newReader("standard input", 0, false); }
 
 int logReaderGets(LogReader *reader, char *line, int size)
@@ -367,6 +395,28 @@ int logReaderGets(LogReader *reader, char *line, int size)
     if (size > 0) line[length] = '\0';
     reader->consumed += static_cast<long long>(length);
     return static_cast<int>(length);
+}
+
+int logReaderLine(LogReader *reader, char *spare, int size, char **line, const char **limit)
+{
+    std::size_t max = size > 0 ? static_cast<std::size_t>(size - 1) : 0;
+    std::size_t available = reader->textLen - reader->textPos;
+    if (available > 0 && max > 0) {
+        char *start = reader->text + reader->textPos;
+        std::size_t want = std::min(available, max);
+        const char *newline = static_cast<const char *>(std::memchr(start, '\n', want));
+        if (newline || want == max) {
+            std::size_t take = newline ? static_cast<std::size_t>(newline - start) + 1 : want;
+            reader->textPos += take;
+            reader->consumed += static_cast<long long>(take);
+            *line = start;
+            *limit = reader->text + CHUNK + LOG_PAD;
+            return static_cast<int>(take);
+        }
+    }
+    *line = spare;
+    *limit = spare + size + LOG_PAD;
+    return logReaderGets(reader, spare, size);
 }
 
 long long logReaderTell(const LogReader *reader) { return reader->consumed; }

@@ -2,7 +2,9 @@
 //
 // Each file keeps its next parsed entry (its head); the earliest head is delivered and
 // its file read ahead. At most 20 files are open at once: a file that needs a slot when
-// all are taken closes another, which later resumes where it stopped.
+// all are taken closes another, which later resumes where it stopped. A single log file
+// stays open from setup to its end (so that a named pipe can be read), and once its
+// first entry is delivered, its lines are parsed straight into the caller's entry.
 #include "log/logs.h"
 
 #include <dirent.h>
@@ -14,6 +16,7 @@
 #include "config/global.h"
 #include "console/ui.h"
 #include "core/mem.h"
+#include "log/logbytes.h"
 #include "log/logread.h"
 #include "log/logtext.h"
 
@@ -25,13 +28,17 @@ LogReader *channels[LOG_CHANNELS];
 
 namespace {
 
-char lineBuffer[LOG_LINE_SIZE];
+char lineBuffer[LOG_LINE_SIZE + LOG_PAD];
 
 // Reads lines until one parses into entry; false at the end of the file.
 bool readEntry(LogReader *reader, LogEntry &entry)
 {
-    while (logReaderGets(reader, lineBuffer, sizeof lineBuffer) > 0)
-        if (logParseEntry(lineBuffer, entry) == LOG_OK) return true;
+    char *line;
+    const char *limit;
+    int length;
+    while ((length = logReaderLine(reader, lineBuffer, LOG_LINE_SIZE, &line, &limit)) > 0)
+        if (logParseLineInPlace(line, static_cast<std::size_t>(length), limit, entry) == LOG_OK)
+            return true;
     return false;
 }
 
@@ -45,8 +52,9 @@ bool earlier(const LogEntry &a, const LogEntry &b)
     return a.second < b.second;
 }
 
-// Takes ownership of name and reader; reads the first entry, then closes the file.
-void addSource(char *name, LogReader *reader)
+// Takes ownership of name and reader; reads the first entry, then closes the file
+// unless keepOpen is set (the file then holds slot 0).
+void addSource(char *name, LogReader *reader, bool keepOpen)
 {
     if (logsTotal >= logsAllocated) {
         while (logsTotal >= logsAllocated) logsAllocated *= 2;
@@ -59,7 +67,10 @@ void addSource(char *name, LogReader *reader)
     source.reader = reader;
     if (!readEntry(reader, source.head)) source.hasEntry = 0;
     source.position = logReaderTell(reader);
-    if (source.hasEntry) {
+    if (source.hasEntry && keepOpen) {
+        source.channel = 0;
+        channels[0] = reader;
+    } else if (source.hasEntry) {
         logReaderPark(reader);
     } else {
         logReaderClose(reader);
@@ -112,6 +123,21 @@ void openSource(LogSource &source)
     source.channel = slot;
 }
 
+// The stream of a single file: its head, then every later entry parsed in place.
+int readSingle(LogEntry &entry)
+{
+    LogSource &source = logs[0];
+    if (source.hasEntry) {
+        logEntryCopy(entry, source.head);
+        source.hasEntry = 0;
+        if (source.reader && source.channel < 0) openSource(source);
+        return LOG_OK;
+    }
+    if (source.reader && readEntry(source.reader, entry)) return LOG_OK;
+    if (source.reader) closeSource(source);
+    return LOG_END;
+}
+
 }  // namespace
 
 int fileIsDirectory(const char *path)
@@ -153,12 +179,16 @@ void logStreamSetup()
             std::size_t size = std::strlen(path) + std::strlen(member->d_name) + 2;
             char *name = static_cast<char *>(xmalloc(size));
             std::snprintf(name, size, "%s/%s", path, member->d_name);
-            LogReader *reader = logReaderOpen(name);
+            bool notRegular = false;
+            LogReader *reader = logReaderOpenMember(name, &notRegular);
             if (!reader) {
+                // Reading a named pipe or a device would wait for a writer, or never end.
+                if (notRegular)
+                    std::fprintf(stderr, "Skipping %s: it is not a regular file.\n", name);
                 myfree(name);
                 continue;
             }
-            addSource(name, reader);
+            addSource(name, reader, false);
         }
         closedir(directory);
         if (logsTotal == 0) {
@@ -179,7 +209,7 @@ void logStreamSetup()
         }
         logs = static_cast<LogSource *>(xmalloc(sizeof(LogSource)));
         logsAllocated = 1;
-        addSource(mystrdup(file), reader);
+        addSource(mystrdup(file), reader, true);
     }
     myfree(path);
 }
@@ -187,6 +217,7 @@ void logStreamSetup()
 int logStreamRead(LogEntry &entry)
 {
     if (logStdin) return readEntry(logStdin, entry) ? LOG_OK : LOG_END;
+    if (logsTotal == 1) return readSingle(entry);
 
     int best = -1;
     for (int i = 0; i < logsTotal; i++)

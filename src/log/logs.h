@@ -12,7 +12,8 @@ struct LogSource {
     char *name;          // path; "%s/%s" of directory and member for a directory member
     LogEntry head;       // the file's next entry, already parsed
     int channel;         // slot of channels the file is read through, -1 while closed
-    int hasEntry;        // 1 while head holds an entry not yet delivered
+    int hasEntry;        // 1 while head holds an entry not yet delivered (a single
+                         // file delivers its later entries without the head)
     long long position;  // where reading resumes after the file was closed
     LogReader *reader;   // open or parked reader, null once the file is exhausted
 };

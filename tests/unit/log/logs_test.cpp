@@ -16,10 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/global.h"
+#include "log/logbytes.h"
 #include "log/logread.h"
 
 namespace {
@@ -569,6 +572,93 @@ TEST_F(LogStream, OffsetTimesDecideTheOrder)
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].site, "h0");
     EXPECT_EQ(got[0].t, 86400 + 1800);
+}
+
+TEST_F(LogStream, NamedPipeGivenAsTheLogIsReadToItsEnd)
+{
+    std::string pipe = dir + "/pipe.log";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string content;
+    for (int t = 0; t < 5000; t++) content += logLine(1, t, t);
+    std::thread writer([&] {
+        int fd = open(pipe.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        // In uneven pieces, as a program writing its log through a pipe would.
+        std::size_t at = 0, piece = 1;
+        while (at < content.size()) {
+            ssize_t wrote = write(fd, content.data() + at, std::min(piece, content.size() - at));
+            if (wrote <= 0) break;
+            at += static_cast<std::size_t>(wrote);
+            piece = piece * 3 % 9973 + 1;
+        }
+        close(fd);
+    });
+    useLog(pipe);
+    std::vector<Delivered> got = readStream();
+    writer.join();
+    ASSERT_EQ(got.size(), 5000u);
+    for (int t = 0; t < 5000; t++) ASSERT_EQ(got[t].t, t);
+}
+
+TEST_F(LogStream, NamedPipeInADirectoryIsSkippedWithAMessage)
+{
+    ASSERT_EQ(mkfifo((dir + "/pipe.log").c_str(), 0600), 0);
+    useLog(dir);
+    EXPECT_EXIT(logStreamSetup(), ::testing::ExitedWithCode(1),
+                "^Skipping " + dir + "/pipe\\.log: it is not a regular file\\.\nNo web server log "
+                "entries were found in the directory");
+
+    writeFile(dir + "/a.log", logLine(0, 0, 0) + logLine(0, 1, 1));
+    testing::internal::CaptureStderr();
+    std::vector<Delivered> got = readStream();
+    std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(got.size(), 2u);
+    EXPECT_EQ(messages, "Skipping " + dir + "/pipe.log: it is not a regular file.\n");
+}
+
+// Lines handed out where the reader holds them are the pieces logReaderGets copies, at
+// chunk ends, beyond the piece limit, with zero bytes and without a last line end; the
+// byte after each may be changed and put back.
+TEST_F(LogStream, LinesInPlaceAreThePiecesThatAreCopied)
+{
+    std::mt19937 random(7);
+    std::string content;
+    while (content.size() < 400000) {
+        std::size_t length = random() % 5 == 0 ? random() % 6000 : random() % 300;
+        for (std::size_t i = 0; i < length; i++)
+            content += random() % 50 == 0 ? '\0' : static_cast<char>('a' + random() % 26);
+        content += '\n';
+    }
+    content += "no line end";
+    writeFile(dir + "/plain.log", content);
+    writeGzip(dir + "/packed.gz", content);
+    for (const char *name : {"/plain.log", "/packed.gz"}) {
+        std::string path = dir + name;
+        LogReader *copying = logReaderOpen(path.c_str()), *inPlace = logReaderOpen(path.c_str());
+        ASSERT_NE(copying, nullptr);
+        ASSERT_NE(inPlace, nullptr);
+        std::vector<char> copied(LOG_LINE_SIZE), spare(LOG_LINE_SIZE + LOG_PAD);
+        std::size_t pieces = 0, total = 0;
+        for (;;) {
+            int want = logReaderGets(copying, copied.data(), LOG_LINE_SIZE);
+            char *line;
+            const char *limit;
+            int got = logReaderLine(inPlace, spare.data(), LOG_LINE_SIZE, &line, &limit);
+            ASSERT_EQ(got, want) << name << " piece " << pieces;
+            if (got == 0) break;
+            ASSERT_EQ(std::memcmp(line, copied.data(), static_cast<std::size_t>(got)), 0) << name;
+            ASSERT_GT(limit - (line + got), 0);
+            char kept = line[got];
+            line[got] = '\0';
+            line[got] = kept;
+            pieces++;
+            total += static_cast<std::size_t>(got);
+        }
+        EXPECT_EQ(total, content.size());
+        EXPECT_EQ(logReaderTell(inPlace), logReaderTell(copying));
+        logReaderClose(copying);
+        logReaderClose(inPlace);
+    }
 }
 
 }  // namespace
