@@ -12,9 +12,15 @@ second) and follow a day/night profile over --days days.
 
 The same arguments give byte-identical output. Python 3 standard library only.
 
+With --crawler the log is instead one client (a search engine's robot) walking
+-n distinct pages, one request every --interval seconds from the first second of
+--start on, so that the whole walk is one visit for any visit timeout of a minute
+or more.
+
 Examples (from the project root):
   python3 bench/genlog.py -n 1000000 -o /tmp/big.log
   python3 bench/genlog.py -n 50000 --days 7 --paths 2000 --hosts 800 --seed 3
+  python3 bench/genlog.py -n 200000 --crawler --start 2024-03-03 -o /tmp/crawl.log
 """
 import argparse
 import datetime
@@ -146,6 +152,33 @@ def timestamps(rng, n, days):
     return out
 
 
+def crawl(a, out):
+    """One robot requesting every page of a pool of a.lines distinct pages once."""
+    rng = random.Random(a.seed)
+    n = a.lines
+    if (n - 1) * a.interval >= a.days * 86400:
+        sys.exit('genlog: %d requests every %d s do not fit in %d days' % (n, a.interval, a.days))
+    shares = [k[1] for k in KINDS]
+    paths = []
+    for i in range(n):  # the page's number makes every path distinct
+        ext, _, size = rng.choices(KINDS, weights=shares)[0]
+        section = rng.choice(SECTIONS)
+        paths.append(('/' + (section + '/' if section else '') + '%s-%d' % (rng.choice(WORDS), i)
+                      + ('.' + ext if ext else '/'), size))
+    rng.shuffle(paths)
+    host = next(h for h in make_hosts(rng, 20) if not h.startswith('host-'))  # a numeric address
+    agent = 'Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)'
+    day0 = datetime.datetime.strptime(a.start, '%Y-%m-%d')
+    write = out.write
+    for i in range(n):
+        path, typical = paths[i]
+        t = day0 + datetime.timedelta(seconds=i * a.interval)
+        size = max(1, int(typical * rng.lognormvariate(0, 0.6)))
+        write('%s - - [%02d/%s/%04d:%02d:%02d:%02d +0000] "GET %s HTTP/1.1" 200 %d "-" "%s"\n' % (
+            host, t.day, MONTHS[t.month - 1], t.year, t.hour, t.minute, t.second, path, size,
+            agent))
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     ap.add_argument('-n', '--lines', type=int, default=1000000)
@@ -155,10 +188,22 @@ def main(argv=None):
     ap.add_argument('--hosts', type=int, default=20000, help='distinct client hosts')
     ap.add_argument('--skew', type=float, default=1.0, help='Zipf exponent of popularity')
     ap.add_argument('--seed', type=int, default=1)
+    ap.add_argument('--crawler', action='store_true',
+                    help='one robot walking -n distinct pages in one visit')
+    ap.add_argument('--interval', type=int, default=1,
+                    help='seconds between two requests of the robot (--crawler)')
     ap.add_argument('-o', '--output', default='-')
     a = ap.parse_args(argv)
-    if a.lines < 1 or a.days < 1 or a.paths < 1 or a.hosts < 1:
-        ap.error('lines, days, paths and hosts must be positive')
+    if a.lines < 1 or a.days < 1 or a.paths < 1 or a.hosts < 1 or a.interval < 1:
+        ap.error('lines, days, paths, hosts and interval must be positive')
+    if a.crawler:
+        out = sys.stdout if a.output == '-' else open(a.output, 'w', encoding='ascii', newline='\n')
+        crawl(a, out)
+        if out is not sys.stdout:
+            out.close()
+        print('genlog: %d robot requests every %d s from %s, seed %d'
+              % (a.lines, a.interval, a.start, a.seed), file=sys.stderr)
+        return
 
     rng = random.Random(a.seed)
     n = a.lines

@@ -1,6 +1,8 @@
 // The keyed counting table. Rows are numbered in order of arrival and chained in 1024
-// fixed buckets; each row's cells live in two blocks per table (texts and numbers), so
-// emptying a table between periods keeps its storage for the next period.
+// fixed buckets; each row's cells live in two blocks per table (texts and numbers), and
+// the keys in blocks of their own, so emptying a table between periods keeps its storage
+// for the next period. Keys are found through an open-addressing index on a strong hash
+// of the key, so a lookup costs the same however long the key's chain has grown.
 #include "core/hash.h"
 
 #include <cstddef>
@@ -91,22 +93,186 @@ void setRowsFree(Hash &table, int from, int to) {
 }
 
 void clearBuckets(Hash &table) {
-    for (int b = 0; b < HASH_BUCKETS; b++) table.buckets[b] = -1;
+    for (int b = 0; b < HASH_BUCKETS; b++) table.buckets[b] = table.tails[b] = -1;
 }
 
-// Walks the key's chain; returns the row or -1, and the chain's last row in *tail.
-inline int findInChain(const Hash &table, int bucket, const char *key, int *tail) {
-    int last = -1;
-    const unsigned char first = static_cast<unsigned char>(key[0]);
-    for (int row = table.buckets[bucket]; row >= 0; row = table.next[row]) {
-        const char *rowKey = table.keys[row];
-        if (static_cast<unsigned char>(rowKey[0]) == first &&
-            (first == 0 || std::strcmp(rowKey + 1, key + 1) == 0))
-            return row;
-        last = row;
+// A strong 64-bit hash of a key of known length (multiply-and-fold over 16-byte
+// blocks); only the lookup index uses it, hashFunction still places rows in chains.
+inline uint64_t fold(uint64_t a, uint64_t b) {
+    unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+}
+
+inline uint64_t load64(const unsigned char *p) {
+    uint64_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+inline uint64_t load32(const unsigned char *p) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+inline uint32_t keyHash(const char *key, std::size_t length) {
+    constexpr uint64_t k0 = 0xa0761d6478bd642full, k1 = 0xe7037ed1a0b428dbull,
+                       k2 = 0x8ebc6af09c88c6e3ull;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(key);
+    std::size_t n = length;
+    uint64_t seed = k0 ^ length;
+    uint64_t a = 0, b = 0;
+    if (n <= 16) {
+        if (n >= 4) {
+            std::size_t shift = (n >> 3) << 2;
+            a = (load32(p) << 32) | load32(p + shift);
+            b = (load32(p + n - 4) << 32) | load32(p + n - 4 - shift);
+        } else if (n > 0) {
+            a = (uint64_t(p[0]) << 16) | (uint64_t(p[n >> 1]) << 8) | p[n - 1];
+        }
+    } else {
+        // Two independent lanes over 32-byte blocks, so that long keys (user agents,
+        // referrers) do not wait on one chain of multiplications.
+        uint64_t other = seed;
+        for (; n > 32; p += 32, n -= 32) {
+            seed = fold(load64(p) ^ k1, load64(p + 8) ^ seed);
+            other = fold(load64(p + 16) ^ k2, load64(p + 24) ^ other);
+        }
+        seed ^= other;
+        if (n > 16) {
+            seed = fold(load64(p) ^ k1, load64(p + 8) ^ seed);
+            p += 16;
+            n -= 16;
+        }
+        a = load64(p + n - 16);
+        b = load64(p + n - 8);
     }
-    if (tail) *tail = last;
-    return -1;
+    uint64_t h = fold(k1 ^ length, fold(a ^ k1, b ^ seed) ^ k2);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+// Key storage: each key is its 32-bit length, its bytes and a terminator, 4-aligned.
+constexpr std::size_t KEY_HEADER = sizeof(uint32_t);
+constexpr std::size_t KEY_BLOCK_FIRST = 2048;
+constexpr std::size_t KEY_BLOCK_LARGEST = 1 << 20;
+
+inline std::size_t storedKeyLength(const char *key) {
+    uint32_t length;
+    std::memcpy(&length, key - KEY_HEADER, sizeof length);
+    return length;
+}
+
+char *storeKey(Hash &table, const char *key, std::size_t length) {
+    if (length > UINT32_MAX - 2 * KEY_HEADER) dieMemory();
+    std::size_t need = (KEY_HEADER + length + 1 + 3) & ~static_cast<std::size_t>(3);
+    if (table.keyBlockCurrent >= table.keyBlockCount ||
+        table.keyBlockUsed + need > table.keyBlocks[table.keyBlockCurrent].size) {
+        // The next kept block that is large enough, or a new one.
+        int block = table.keyBlockCount > 0 ? table.keyBlockCurrent + 1 : 0;
+        while (block < table.keyBlockCount && table.keyBlocks[block].size < need) block++;
+        if (block == table.keyBlockCount) {
+            table.keyBlocks = static_cast<HashKeyBlock *>(
+                xrealloc(table.keyBlocks, byteSize(static_cast<std::size_t>(block) + 1,
+                                                   sizeof(HashKeyBlock))));
+            std::size_t size = KEY_BLOCK_FIRST;
+            for (int i = 0; i < block && size < KEY_BLOCK_LARGEST; i++) size *= 2;
+            if (size < need) size = need;
+            table.keyBlocks[block] = HashKeyBlock{static_cast<char *>(xmalloc(size)), size};
+            table.keyBlockCount++;
+        }
+        table.keyBlockCurrent = block;
+        table.keyBlockUsed = 0;
+    }
+    char *place = table.keyBlocks[table.keyBlockCurrent].data + table.keyBlockUsed;
+    table.keyBlockUsed += need;
+    uint32_t stored = static_cast<uint32_t>(length);
+    std::memcpy(place, &stored, sizeof stored);
+    std::memcpy(place + KEY_HEADER, key, length + 1);
+    return place + KEY_HEADER;
+}
+
+void freeKeyBlocks(Hash &table) {
+    for (int i = 0; i < table.keyBlockCount; i++) myfree(table.keyBlocks[i].data);
+    myfree(table.keyBlocks);
+    table.keyBlocks = nullptr;
+    table.keyBlockCount = table.keyBlockCurrent = 0;
+    table.keyBlockUsed = 0;
+}
+
+// Equality of two keys of the same known length; short keys, the usual ones, without a
+// library call.
+inline bool sameBytes(const char *a, const char *b, std::size_t length) {
+    const unsigned char *x = reinterpret_cast<const unsigned char *>(a);
+    const unsigned char *y = reinterpret_cast<const unsigned char *>(b);
+    if (length >= 8 && length <= 16)
+        return load64(x) == load64(y) && load64(x + length - 8) == load64(y + length - 8);
+    if (length >= 4 && length < 8)
+        return load32(x) == load32(y) && load32(x + length - 4) == load32(y + length - 4);
+    if (length < 4) {
+        for (std::size_t i = 0; i < length; i++)
+            if (x[i] != y[i]) return false;
+        return true;
+    }
+    return std::memcmp(a, b, length) == 0;
+}
+
+// Row of a key through the index, or -1.
+inline int indexFind(const Hash &table, const char *key, std::size_t length, uint32_t hash) {
+    for (uint32_t place = hash & table.slotMask;; place = (place + 1) & table.slotMask) {
+        const HashSlot &slot = table.slots[place];
+        if (slot.row < 0) return -1;
+        if (slot.hash == hash && storedKeyLength(slot.key) == length &&
+            sameBytes(slot.key, key, length))
+            return slot.row;
+    }
+}
+
+inline void indexInsert(Hash &table, const char *key, uint32_t hash, int row) {
+    uint32_t place = hash & table.slotMask;
+    while (table.slots[place].row >= 0) place = (place + 1) & table.slotMask;
+    table.slots[place] = HashSlot{key, hash, row};
+}
+
+void indexClear(Hash &table) {
+    if (table.slots)
+        std::memset(table.slots, 0xff,
+                    (static_cast<std::size_t>(table.slotMask) + 1) * sizeof(HashSlot));
+}
+
+// Index for a table of `rows` allocated rows, filled again from the old one.
+void indexRebuild(Hash &table, std::size_t rows) {
+    std::size_t places = rows * 2;
+    HashSlot *old = table.slots;
+    std::size_t oldPlaces = old ? static_cast<std::size_t>(table.slotMask) + 1 : 0;
+    table.slots = static_cast<HashSlot *>(xmalloc(byteSize(places, sizeof(HashSlot))));
+    table.slotMask = static_cast<uint32_t>(places - 1);
+    indexClear(table);
+    for (std::size_t i = 0; i < oldPlaces; i++)
+        if (old[i].row >= 0) indexInsert(table, old[i].key, old[i].hash, old[i].row);
+    myfree(old);
+}
+
+// hashFunction of a key of known length. The byte sum takes eight bytes at a time: the
+// low 6 bits of the bytes are added in four 16-bit lanes, each taking two bytes (at most
+// 126) of every word, so a lane cannot overflow within 512 words.
+int bucketOf(const char *key, std::size_t length) {
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(key);
+    if (isDigit(*s)) return static_cast<int>(addressValue(s) & 1023u);
+    constexpr uint64_t low6 = 0x003f003f003f003full;
+    uint64_t sum = 0;
+    std::size_t i = 0;
+    while (length - i >= 8) {
+        std::size_t words = (length - i) / 8;
+        if (words > 512) words = 512;
+        uint64_t lanes = 0;
+        for (std::size_t w = 0; w < words; w++, i += 8) {
+            uint64_t word = load64(s + i);
+            lanes += (word & low6) + ((word >> 8) & low6);
+        }
+        sum += (lanes & 0xffff) + ((lanes >> 16) & 0xffff) + ((lanes >> 32) & 0xffff) + (lanes >> 48);
+    }
+    for (; i < length; i++) sum += s[i] & 63u;
+    return static_cast<int>(sum & 1023u);
 }
 
 // A zero-filled table has no storage and its buckets are not yet -1; it has no rows.
@@ -114,29 +280,36 @@ inline bool hasRows(const Hash &table) {
     return table.keys != nullptr && table.count > 0;
 }
 
-int addRow(Hash &table, const char *key, int bucket, int tail) {
+int addRow(Hash &table, const char *key, std::size_t length, uint32_t hash) {
     hashExtend(table);
     int row = table.count;
+    int bucket = bucketOf(key, length);
     hashInitIndex(table, row);
-    table.keys[row] = mystrdup(key);
+    table.keys[row] = storeKey(table, key, length);
     table.next[row] = -1;
+    int tail = table.tails[bucket];
     if (tail < 0)
         table.buckets[bucket] = row;
     else
         table.next[tail] = row;
+    table.tails[bucket] = row;
+    indexInsert(table, table.keys[row], hash, row);
     table.count++;
     return row;
 }
 
-int findOrAdd(Hash &table, const char *key) {
-    if (!key) key = kEmptyKey;
-    int bucket = hashFunction(key);
-    int tail = -1;
+inline int findOrAdd(Hash &table, const char *key, std::size_t length, uint32_t hash) {
     if (hasRows(table)) {
-        int row = findInChain(table, bucket, key, &tail);
+        int row = indexFind(table, key, length, hash);
         if (row >= 0) return row;
     }
-    return addRow(table, key, bucket, tail);
+    return addRow(table, key, length, hash);
+}
+
+int findOrAdd(Hash &table, const char *key) {
+    if (!key) key = kEmptyKey;
+    std::size_t length = std::strlen(key);
+    return findOrAdd(table, key, length, keyHash(key, length));
 }
 
 inline bool validRow(const Hash &table, int row) {
@@ -146,11 +319,8 @@ inline bool validRow(const Hash &table, int row) {
 }  // namespace
 
 int hashFunction(const char *key) {
-    const unsigned char *s = reinterpret_cast<const unsigned char *>(key ? key : kEmptyKey);
-    if (isDigit(*s)) return static_cast<int>(addressValue(s) & 1023u);
-    unsigned sum = 0;
-    for (; *s; s++) sum += *s & 63u;
-    return static_cast<int>(sum & 1023u);
+    if (!key) key = kEmptyKey;
+    return bucketOf(key, std::strlen(key));
 }
 
 void hashSetup(Hash &table, int stringColumns, int doubleColumns) {
@@ -169,16 +339,18 @@ void hashReset(Hash &table) {
         clearBuckets(table);
         return;
     }
-    for (int row = 0; row < table.count; row++) {
-        myfree(table.keys[row]);
-        if (table.stringColumns) {
+    if (table.stringColumns) {
+        for (int row = 0; row < table.count; row++) {
             char **cells = table.strings[row];
             for (int c = 0; c < table.stringColumns; c++) myfree(cells[c]);
         }
     }
     setRowsFree(table, 0, table.count);
     table.count = 0;
+    table.keyBlockCurrent = 0;
+    table.keyBlockUsed = 0;
     clearBuckets(table);
+    indexClear(table);
 }
 
 void hashShutdown(Hash &table) {
@@ -189,6 +361,10 @@ void hashShutdown(Hash &table) {
     myfree(table.doubles);
     myfree(table.doubleBlock);
     myfree(table.next);
+    myfree(table.slots);
+    freeKeyBlocks(table);
+    table.slots = nullptr;
+    table.slotMask = 0;
     table.keys = nullptr;
     table.strings = nullptr;
     table.stringBlock = nullptr;
@@ -228,6 +404,7 @@ void hashExtend(Hash &table) {
     }
     table.allocated = size;
     setRowsFree(table, oldAllocated, size);
+    indexRebuild(table, rows);
 }
 
 void hashInitIndex(Hash &table, int row) {
@@ -282,11 +459,25 @@ void hashSetDouble(Hash &table, const char *key, int column, double number) {
 int hashFind(const Hash &table, const char *key) {
     if (!hasRows(table)) return -1;
     if (!key) key = kEmptyKey;
-    return findInChain(table, hashFunction(key), key, nullptr);
+    std::size_t length = std::strlen(key);
+    return indexFind(table, key, length, keyHash(key, length));
 }
 
 int hashFindOrAdd(Hash &table, const char *key) {
     return findOrAdd(table, key);
+}
+
+uint32_t hashKeyHash(const char *key, std::size_t length) {
+    return keyHash(key, length);
+}
+
+int hashFindHashed(const Hash &table, const char *key, std::size_t length, uint32_t hash) {
+    if (!hasRows(table)) return -1;
+    return indexFind(table, key, length, hash);
+}
+
+int hashFindOrAddHashed(Hash &table, const char *key, std::size_t length, uint32_t hash) {
+    return findOrAdd(table, key, length, hash);
 }
 
 int hashGet(Hash &table, const char *key, char **text, double *first, double *second) {

@@ -21,6 +21,7 @@ static int matchesAny(const StringArray &list, const char *text) {
 // The first suffix in list order that ends the path is cut off; a path that is
 // nothing but the suffix becomes "/".
 void entryRemoveSuffixes(LogEntry &entry) {
+    if (suffixes.count == 0) return;
     std::size_t length = std::strlen(entry.url);
     for (int i = 0; i < suffixes.count; ++i) {
         const char *suffix = suffixes.items[i];
@@ -80,11 +81,37 @@ void analyzeTotals() {
     }
 }
 
-static void addAccess(Hash &table, const char *key, double bytes) {
-    int row = hashFindOrAdd(table, key);
-    table.doubles[row][0] += 1;
-    table.doubles[row][1] += bytes;
+namespace {
+
+// A key of the entry looked up in one or more tables: its length and strong hash.
+struct EntryKey {
+    const char *text;
+    std::size_t length;
+    uint32_t hash;
+    explicit EntryKey(const char *key) : text(key), length(std::strlen(key)), hash(hashKeyHash(key, length)) {}
+};
+
+int addAccess(Hash &table, const EntryKey &key, double bytes) {
+    int row = hashFindOrAddHashed(table, key.text, key.length, key.hash);
+    double *numbers = hashRowNumbers(table, row);
+    numbers[0] += 1;
+    numbers[1] += bytes;
+    return row;
 }
+
+// dateToDay of the entries' date, which changes once a day in a log.
+int entryDayNumber(const LogEntry &entry) {
+    static int month = -1, day = -1, year = -1, number = 0;
+    if (entry.month != month || entry.day != day || entry.year != year) {
+        month = entry.month;
+        day = entry.day;
+        year = entry.year;
+        number = dateToDay(month, day, year);
+    }
+    return number;
+}
+
+}  // namespace
 
 void accountEntry(LogEntry &entry, int periodStart) {
     entryRemoveSuffixes(entry);
@@ -102,15 +129,21 @@ void accountEntry(LogEntry &entry, int periodStart) {
     }
 
     const double bytes = static_cast<double>(entry.size);
-    addAccess(documents, entry.url, bytes);
-    if (authusersFlag && std::strcmp(entry.authuser, "-") != 0) addAccess(authusers, entry.authuser, bytes);
+    const EntryKey url(entry.url);
+    int documentRow = addAccess(documents, url, bytes);
+    if (authusersFlag && std::strcmp(entry.authuser, "-") != 0)
+        addAccess(authusers, EntryKey(entry.authuser), bytes);
     if ((proxysitesFlag || proxydomainsFlag) && std::strcmp(entry.proxyHost, "-") != 0)
-        addAccess(proxysites, entry.proxyHost, bytes);
-    if (sitesFlag || domainsFlag) addAccess(sites, entry.site, bytes);
-    if ((trailsFlag || visitsFlag) && !documentHidden(entry.url)) trailAccess(entry);
-    if (useragentsFlag && entry.agent[0] != '\0') addAccess(useragents, entry.agent, bytes);
+        addAccess(proxysites, EntryKey(entry.proxyHost), bytes);
+    // One hash of the site serves both its count and its visit.
+    const bool countSite = sitesFlag || domainsFlag;
+    const bool follow = (trailsFlag || visitsFlag) && !documentHidden(entry.url);
+    const EntryKey site(countSite || follow ? entry.site : "");
+    if (countSite) addAccess(sites, site, bytes);
+    if (follow) trailAccessKnown(entry, site.length, site.hash, url.length, documentRow);
+    if (useragentsFlag && entry.agent[0] != '\0') addAccess(useragents, EntryKey(entry.agent), bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
-        addAccess(referers, entry.referer, bytes);
+        addAccess(referers, EntryKey(entry.referer), bytes);
 
     // An hour outside the day (a broken offset or log) is counted everywhere else.
     if (entry.hour >= 0 && entry.hour < 24) {
@@ -118,7 +151,7 @@ void accountEntry(LogEntry &entry, int periodStart) {
         hourBytes[entry.hour] += bytes;
     }
     if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) {
-        int d = dateToDay(entry.month, entry.day, entry.year) - periodStart;
+        int d = entryDayNumber(entry) - periodStart;
         if (d >= 0 && d < 31) {
             dayAccesses[d] += 1;
             dayBytes[d] += bytes;

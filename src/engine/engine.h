@@ -1,6 +1,8 @@
 // The analyser's engine: run-wide state, the per-period tables, accounting, periods,
 // the history database, trails and visits, host names and domains.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -87,6 +89,10 @@ extern double totalVisits;
 extern double totalVisitDurations;
 extern double longestVisitDuration;
 void trailAccess(const LogEntry &entry);
+// trailAccess for a site whose key length and hash are known, and a document of known
+// length whose row of documents is known (-1 when not known).
+void trailAccessKnown(const LogEntry &entry, std::size_t siteLength, uint32_t siteHash,
+                      std::size_t urlLength, int documentRow);
 void trailFlush(const char *trail, double steps, double duration, const char *site);
 void analyzeTrails();
 void trailsReport(FILE *page, int period);

@@ -158,16 +158,23 @@ void parseLog(int begin, int end) {
     if (summary && begin != -1) firstDay = begin;
 
     LogEntry entry;
+    int lastMonth = -1, lastDayOfMonth = -1, lastYear = -1, dayNumber = -1, p = -1;
     while (logStreamRead(entry) == 5) {
         ++entriesRead;
         if ((entriesRead & 1023) == 0) progressUpdate(entriesRead, currentEpoch);
         if (!nobytesFlag && entry.hasBytes) bytesAvailable = 1;
-        int dayNumber = dateToDay(entry.month, entry.day, entry.year);
+        // The date of a log changes once a day: its day number and period are kept.
+        if (entry.month != lastMonth || entry.day != lastDayOfMonth || entry.year != lastYear) {
+            lastMonth = entry.month;
+            lastDayOfMonth = entry.day;
+            lastYear = entry.year;
+            dayNumber = dateToDay(entry.month, entry.day, entry.year);
+            if (dayNumber >= 0) p = entryAlign(entry.day, dayNumber);
+        }
         if (dayNumber < 0) {
             ++entriesSkipped;  // before the first day a page can be named after
             continue;
         }
-        int p = entryAlign(entry.day, dayNumber);
         if (currentEpoch == -1) {
             currentEpoch = p;
         } else if (currentEpoch > p) {

@@ -81,6 +81,58 @@ int useragentsCompareBytes(const void *a, const void *b) {
     return compareCell(useragents, a, b, 1);
 }
 
+// The table and number cell that a comparator of this file compares, or false.
+static bool comparatorCell(ReportComparator comparator, const Hash **table, int *cell) {
+    static const struct {
+        ReportComparator comparator;
+        const Hash *table;
+        int cell;
+    } known[] = {
+        {sitesCompareAccesses, &sites, 0},           {sitesCompareBytes, &sites, 1},
+        {proxysitesCompareAccesses, &proxysites, 0}, {proxysitesCompareBytes, &proxysites, 1},
+        {documentsCompareAccesses, &documents, 0},   {documentsCompareBytes, &documents, 1},
+        {notfoundCompareAccesses, &notfound, 0},     {authusersCompareAccesses, &authusers, 0},
+        {authusersCompareBytes, &authusers, 1},      {domainsCompareAccesses, &domains, 0},
+        {domainsCompareBytes, &domains, 1},          {proxydomainsCompareAccesses, &proxydomains, 0},
+        {proxydomainsCompareBytes, &proxydomains, 1}, {trailsCompareAccesses, &completeTrails, 0},
+        {referersCompareAccesses, &referers, 0},     {referersCompareBytes, &referers, 1},
+        {useragentsCompareAccesses, &useragents, 0}, {useragentsCompareBytes, &useragents, 1},
+    };
+    for (const auto &k : known) {
+        if (k.comparator == comparator) {
+            *table = k.table;
+            *cell = k.cell;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Stable sort of row numbers with a comparator. For the comparators of this file the
+// compared cell is copied next to each row number first, so that the sort compares
+// plain numbers instead of calling through a pointer into scattered rows; the order is
+// the same (descending, ties in row order).
+void rankedSort(int *order, int n, ReportComparator comparator) {
+    const Hash *table = nullptr;
+    int cell = 0;
+    if (n > 1 && comparatorCell(comparator, &table, &cell) && table->doubleColumns > cell) {
+        struct Ranked {
+            double value;
+            int row;
+        };
+        Ranked *items = static_cast<Ranked *>(xcalloc(static_cast<std::size_t>(n), sizeof(Ranked)));
+        for (int i = 0; i < n; i++) items[i] = Ranked{table->doubles[order[i]][cell], order[i]};
+        std::stable_sort(items, items + n,
+                         [](const Ranked &x, const Ranked &y) { return x.value > y.value; });
+        for (int i = 0; i < n; i++) order[i] = items[i].row;
+        myfree(items);
+        return;
+    }
+    std::stable_sort(order, order + n, [comparator](const int &x, const int &y) {
+        return comparator(&x, &y) < 0;
+    });
+}
+
 // ---- Key writers ----
 
 void documentOutput(FILE *page, const char *key) {
@@ -131,11 +183,7 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
     int *order = static_cast<int *>(mycalloc(static_cast<std::size_t>(n), sizeof(int)));
     if (!order) dieMemory();
     for (int i = 0; i < n; i++) order[i] = i;
-    if (comparator) {
-        std::stable_sort(order, order + n, [comparator](const int &x, const int &y) {
-            return comparator(&x, &y) < 0;
-        });
-    }
+    if (comparator) rankedSort(order, n, comparator);
 
     int visible = 0;
     for (int i = 0; i < n; i++)

@@ -37,6 +37,8 @@ struct GenericReportSpec {
 };
 
 void genericReport(FILE *page, int start, const GenericReportSpec &spec);
+// The stable sort of row numbers with a ranked-list comparator (ties keep row order).
+void rankedSort(int *order, int n, ReportComparator comparator);
 void documentsReport(FILE *page, int start);
 void authusersReport(FILE *page, int start);
 void sitesReport(FILE *page, int start);
