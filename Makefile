@@ -22,9 +22,10 @@ asan: bootstrap
 	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
-# The browser test needs Chromium and python3; bootstrap installs them when missing.
+# The browser test needs Chromium and python3, the short fuzz runs clang; bootstrap
+# installs them when missing.
 test: asan
-	@scripts/bootstrap.sh chromium python3
+	@scripts/bootstrap.sh chromium python3 clang libclang-rt-14-dev
 	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
 

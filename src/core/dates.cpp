@@ -4,7 +4,11 @@
 // The calendar gives a year 366 days when it is divisible by 4 and not by 100, or by 400
 // and not by 1000, or by 4000. It agrees with the Gregorian calendar from 1971 to 2999
 // except for 2000, which has 365 days here; day numbers name the report pages, so every
-// conversion keeps this rule.
+// conversion keeps this rule. The leap days up to a year are counted by inclusion and
+// exclusion: multiples of 4, less those of 100, plus those of 400, less those of 2000
+// (divisible by 400 and by 1000), plus those of 4000; 477 is that count for 1970. Up to
+// 2999 this gives the same day numbers as subtracting the multiples of 1000 (with 476),
+// which would wrongly give 3000, 5000, 7000 ... 364 days.
 #include "core/dates.h"
 
 #include <climits>
@@ -23,7 +27,8 @@ constexpr int kMonthStart[13] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273,
 const char *const kDefaultTemplate = "mm/dd/yy";
 
 int yearLength(int64_t year) {
-    return 365 + (year % 4 == 0) - (year % 100 == 0) + (year % 400 == 0) - (year % 1000 == 0) +
+    // Years divisible by both 400 and 1000 are those divisible by 2000.
+    return 365 + (year % 4 == 0) - (year % 100 == 0) + (year % 400 == 0) - (year % 2000 == 0) +
            (year % 4000 == 0);
 }
 
@@ -73,7 +78,7 @@ int dateToDay(int month, int day, int year) {
         m -= shift * 12;
     }
     int64_t b = (m <= 2) ? y - 1 : y;
-    int64_t days = (y - 1971) * 365 + b / 4 - b / 100 + b / 400 - b / 1000 + b / 4000 - 476 +
+    int64_t days = (y - 1971) * 365 + b / 4 - b / 100 + b / 400 - b / 2000 + b / 4000 - 477 +
                    kMonthStart[m] + static_cast<int64_t>(day) - 1;
     return clampDay(days);
 }

@@ -308,6 +308,25 @@ TEST_F(HostileLog, SummaryCountsOnlyTheEntries) {
     expectNoMarkupFromLog(dir);
 }
 
+TEST_F(HostileLog, StandardInputAndCompressedLogsCountTheSame) {
+    {
+        TempDir dir;
+        writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path, HOSTILE_CONFIG));
+        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", "-", "-s"}, *log);
+        ASSERT_EQ(run.status, 0) << run.err;
+        expectCounts(readFile(dir.file("summary.html")), expected, true);
+    }
+    {
+        TempDir dir;
+        writeFile(dir.file("access.log"), *log);
+        ASSERT_EQ(std::system(("gzip -n -f " + dir.file("access.log")).c_str()), 0);
+        writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path, HOSTILE_CONFIG));
+        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log.gz"), "-s"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        expectCounts(readFile(dir.file("summary.html")), expected, true);
+    }
+}
+
 TEST_F(HostileLog, DailyPageAndIndexCountOnlyTheEntries) {
     TempDir dir;
     RunResult run = analyse(dir, std::string(HOSTILE_CONFIG) + "frequency daily\n", *log,
@@ -338,6 +357,61 @@ TEST_F(HostileLog, LinesOfImpossibleDaysAreNotEntries) {
     EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">1</td>"), std::string::npos);
     EXPECT_EQ(page.find("day99"), std::string::npos);
     EXPECT_EQ(page.find("day32"), std::string::npos);
+}
+
+TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
+    // A user name with blanks and brackets, logged as a server logs it (quotes escaped),
+    // reads as an entry dated next year: it lies after the end of the run and is
+    // skipped, but the entries after it are still read.
+    int nextYear = civilDaysFromToday(0).year + 1;
+    std::string forged = "10.6.6.6 - x [01/Jan/" + std::to_string(nextYear) +
+                         ":00:00:00 +0000] \\\"GET /forged HTTP/1.0\\\" 200 1 [15/Jun/2024:10:30:00 +0000] "
+                         "\"GET /private.html HTTP/1.0\" 401 381 \"-\" \"curl/8.0\"\n";
+    std::string text;
+    for (int hour = 0; hour < 24; ++hour) {
+        text += logLine(6, 15, 2024, hour, "/day.html");
+        if (hour == 10) text += forged;
+    }
+    const std::string config = "totals\n* All\nend totals\n";
+    {
+        TempDir dir;
+        RunResult run = analyse(dir, config + "frequency daily\n", text, {"-b", "06/15/2024", "-e", "06/15/2024"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(pageOf(dir, DAY).find("<tr><td>All</td><td align=\"right\">24</td>"), std::string::npos);
+        EXPECT_NE(readFile(dir.file("database.dat")).find("6/15/2024\t1\t                  24\t"), std::string::npos);
+    }
+    {
+        // The default window ends with the month in progress.
+        TempDir dir;
+        RunResult run = analyse(dir, config + "frequency monthly\n", text);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(pageOf(dir, dayNumber(6, 1, 2024)).find("<tr><td>All</td><td align=\"right\">24</td>"),
+                  std::string::npos);
+        EXPECT_EQ(readFile(dir.file("database.dat")).find(std::to_string(nextYear) + "\t"), std::string::npos);
+    }
+}
+
+TEST(HostileCommandLine, DatesBeyondAnyLogAreRefused) {
+    TempDir dir;
+    writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path));
+    writeFile(dir.file("access.log"), logLine(6, 15, 2024, 10, "/a.html"));
+    const std::string begin =
+        "-b requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY.\n";
+    const std::string end =
+        "-e requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY format.\n";
+    for (const char *date : {"12/31/99999999", "12/31/2147483647", "1/2147483647/2024", "1/0/2024", "1/32/2024",
+                             "12/-5/2024", "13/1/2024", "0/1/2024"}) {
+        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b", date});
+        EXPECT_EQ(run.status, 1) << date << ": " << run.err;
+        EXPECT_EQ(run.err, begin) << date;
+        run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-s", "-e", date});
+        EXPECT_EQ(run.status, 1) << date << ": " << run.err;
+        EXPECT_EQ(run.err, end) << date;
+    }
+    // The last year a date may name still works.
+    RunResult run = runQuorvel(
+        {"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b", "12/1/9999", "-e", "12/31/9999"});
+    EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST(HostileLogModes, RefererAndAgentLogsShowMarkupAsText) {

@@ -18,14 +18,13 @@
 
 namespace {
 
-// Day numbers up to the end of 2999 are checked; later ones are only converted, since
-// the leap rule gives some later years (3000, 5000, ...) 364 days, which no date
-// conversion can round-trip.
+// Day numbers up to the year 99999 are checked; later ones are only converted (their
+// conversions saturate near the limits of a day number).
 void roundTrip(int day) {
     if (day < 0) return;
     int month = 0, dayOfMonth = 0, year = 0;
     dayToDate(day, &month, &dayOfMonth, &year);
-    if (day >= dateToDay(1, 1, 3000)) return;
+    if (day >= dateToDay(1, 1, 100000)) return;
     if (month < 1 || month > 12 || dayOfMonth < 1 || dayOfMonth > 31) std::abort();
     if (dateToDay(month, dayOfMonth, year) != day) std::abort();
     int length = monthLength(day);

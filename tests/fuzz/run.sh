@@ -5,6 +5,10 @@
 set -eu
 seconds=${1:-60}
 top=$(cd "$(dirname "$0")/../.." && pwd)
+if ! command -v clang++ >/dev/null; then
+    echo "fuzz: clang++ is not installed (make fuzz installs it)"
+    exit 77
+fi
 build=$top/build/fuzz
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF >/dev/null
@@ -18,7 +22,7 @@ for target in "$build"/*_fuzz; do
     dict=()
     [ -f "$top/tests/fuzz/${name%_fuzz}.dict" ] && dict=(-dict="$top/tests/fuzz/${name%_fuzz}.dict")
     log=$build/$name.log
-    if "$target" -max_total_time="$seconds" -close_fd_mask=3 -timeout=10 -rss_limit_mb=2048 \
+    if "$target" -max_total_time="$seconds" -close_fd_mask=3 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$build/$name-" \
         "${dict[@]}" "$work" "$seeds" >"$log" 2>&1; then
         runs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1)
         echo "fuzz $name: ${runs:-done} in ${seconds}s, no finding"
