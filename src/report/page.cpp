@@ -103,24 +103,10 @@ void outputUserFooter(FILE *page) { writeLines(page, footer, HTMLCLOSEBODY); }
 static char *pagePath(int start) {
     const char *dir = reportDir ? reportDir : ".";
     const char *ext = extension ? extension : "html";
-    std::size_t size = std::strlen(dir) + std::strlen(ext) + 32;
-    char *path = static_cast<char *>(mymalloc(size));
-    if (!path) dieMemory();
-    if (frequency != FREQ_SUMMARY) {
-        std::snprintf(path, size, "%s/%d.%s", dir, start, ext);
-    } else if (useragentOnlyFlag) {
-        std::snprintf(path, size, "%s/agents.%s", dir, ext);
-    } else if (refererOnlyFlag) {
-        std::snprintf(path, size, "%s/referrers.%s", dir, ext);
-    } else {
-        std::snprintf(path, size, "%s/summary.%s", dir, ext);
-    }
-    return path;
-}
-
-static void cannotWrite(const char *path) {
-    std::fprintf(stderr, "Can't write to file! Filename: %s\n", path);
-    MyExit(1);
+    if (frequency != FREQ_SUMMARY) return reportPath("%s/%d.%s", dir, start, ext);
+    if (useragentOnlyFlag) return reportPath("%s/agents.%s", dir, ext);
+    if (refererOnlyFlag) return reportPath("%s/referrers.%s", dir, ext);
+    return reportPath("%s/summary.%s", dir, ext);
 }
 
 static void writeSections(FILE *page, int start, int monthDays) {
@@ -167,8 +153,7 @@ void epochReport(int start) {
 
     char *path = pagePath(start);
     OutFile out;
-    FILE *page = outOpen(out, path);
-    if (!page) cannotWrite(path);
+    FILE *page = reportFileOpen(out, path);
 
     writeResource(page, HTMLOPENPAGE);
     if (frequency == FREQ_SUMMARY && firstDay == -1) {
@@ -201,6 +186,6 @@ void epochReport(int start) {
         outputUserFooter(page);
     }
     writeResource(page, HTMLCLOSEPAGE);
-    if (!outClose(out)) cannotWrite(path);
+    reportFileClose(out);
     myfree(path);
 }
