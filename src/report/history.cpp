@@ -42,58 +42,45 @@ void historyHeading(FILE *page) {
     printDate(page, last);
 }
 
+// The label of a sub-page: "Reports for the month F -- L" for daily reports, "Reports for
+// the year Y" for weekly ones. It stands in the sub-page's title and heading and in its link.
+static void subListLabel(FILE *page, int first, int year) {
+    if (frequency == FREQ_DAILY) {
+        put(page, HTMLREPORTSFORMONTH);
+        std::fputs(" ", page);
+        printDate(page, first);
+        std::fputs(" -- ", page);
+        printDate(page, first + monthLength(first) - 1);
+    } else {
+        put(page, HTMLREPORTSFORYEAR);
+        std::fprintf(page, " %d", year);
+    }
+}
+
 void openSubList(OutFile &sub, FILE *index, int month, int year) {
     int first = dateToDay(month, 1, year);
     char *path = reportPath("%s/%dh.%s", reportDir, first, extensionText());
     FILE *page = reportFileOpen(sub, path);
     myfree(path);
 
+    // The month page's title ends without a line feed, the year page's with one.
+    const char *titleEnd = frequency == FREQ_DAILY ? "</title>" : "</title>\n";
     put(page, HTMLOPENPAGE);
     put(page, HTMLOPENHEAD);
     std::fputs("<title>", page);
-    if (frequency == FREQ_DAILY) {
-        int last = first + monthLength(first) - 1;
-        put(page, HTMLREPORTSFORMONTH);
-        std::fputs(" ", page);
-        printDate(page, first);
-        std::fputs(" -- ", page);
-        printDate(page, last);
-        std::fputs("</title>", page);
-        put(page, HTMLCLOSEHEAD);
-        outputUserHeader(page);
-        std::fputs("<h1>", page);
-        put(page, HTMLREPORTSFORMONTH);
-        std::fputs(" ", page);
-        printDate(page, first);
-        std::fputs(" -- ", page);
-        printDate(page, last);
-        std::fputs("</h1>\n", page);
+    subListLabel(page, first, year);
+    std::fputs(titleEnd, page);
+    put(page, HTMLCLOSEHEAD);
+    outputUserHeader(page);
+    std::fputs("<h1>", page);
+    subListLabel(page, first, year);
+    std::fputs("</h1>\n", page);
 
-        put(index, HTMLREPORTOPENRECORD);
-        put(index, HTMLREPORTOPENFIELD);
-        std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
-        put(index, HTMLREPORTSFORMONTH);
-        std::fputs(" ", index);
-        printDate(index, first);
-        std::fputs(" -- ", index);
-        printDate(index, last);
-        std::fputs("</a>", index);
-    } else {
-        put(page, HTMLREPORTSFORYEAR);
-        std::fprintf(page, " %d</title>\n", year);
-        put(page, HTMLCLOSEHEAD);
-        outputUserHeader(page);
-        std::fputs("<h1>", page);
-        put(page, HTMLREPORTSFORYEAR);
-        std::fprintf(page, " %d</h1>\n", year);
-
-        put(index, HTMLREPORTOPENRECORD);
-        put(index, HTMLREPORTOPENFIELD);
-        std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
-        put(index, HTMLREPORTSFORYEAR);
-        std::fprintf(index, " %d", year);
-        std::fputs("</a>", index);
-    }
+    put(index, HTMLREPORTOPENRECORD);
+    put(index, HTMLREPORTOPENFIELD);
+    std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
+    subListLabel(index, first, year);
+    std::fputs("</a>", index);
     put(index, HTMLREPORTCLOSEFIELD);
     put(index, HTMLREPORTCLOSERECORD);
     put(page, HTMLREPORTOPENLIST);
