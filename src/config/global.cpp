@@ -112,6 +112,7 @@ constexpr int OFFSET_LIMIT = 9999;
 
 enum KeywordKind {
     K_STRING,
+    K_INDEXNAME,
     K_TOPURL,
     K_DATEFORMAT,
     K_OFFSET,
@@ -173,7 +174,7 @@ const Keyword keywords[] = {
     text("logfile", &logFile),
     text("logdir", &logFile, "logfile"),
     text("mydomain", &myDomain),
-    text("indexname", &indexName),
+    {"indexname", K_INDEXNAME, "indexname", nullptr, &indexName, nullptr, nullptr},
     text("subdomainsof", &subdomainsOf),
     {"topurl", K_TOPURL, "topurl", nullptr, &topUrl, nullptr, nullptr},
     {"dateformat", K_DATEFORMAT, "dateformat", nullptr, &dateFormat, nullptr, nullptr},
@@ -344,6 +345,20 @@ char *readBlockEntry(FILE *file, char *buffer, int size, const char *keyword) {
     }
 }
 
+// The pattern and its value: the value is what follows the first blank or tab, a second
+// one included.
+char *splitPatternValue(char *entry, const char *keyword) {
+    char *separator = std::strpbrk(entry, " \t");
+    if (!separator || separator == entry || separator[1] == '\0')
+        configError("each item in the %s list must have both a pattern and a value.", keyword);
+    *separator = '\0';
+    return separator + 1;
+}
+
+bool isDivider(const char *key) {
+    return std::strncmp(key, "DIVIDER", 7) == 0;
+}
+
 // Adds a group separator to totals; its number is the table's count of keys.
 void addDivider() {
     char divider[32];
@@ -352,11 +367,24 @@ void addDivider() {
 }
 
 // A "totals" block makes every entry a group of its own; a "totalsgroup" block
-// makes all its entries one group.
+// makes all its entries one group. Every pattern is a column of the history database,
+// which holds TOTALS_LIMIT of them: one more is refused at its line, before a run could
+// store a history that no later run can read.
 void readTotals(FILE *file, const char *keyword, bool oneGroup) {
     releaseTable(totalsNew);
     hashSetup(totalsNew, 1, 2);
-    readStringHash(file, totalsNew, keyword);
+    int patterns = 0;
+    for (int row = 0; row < totals.count; row++)
+        if (!isDivider(totals.keys[row])) patterns++;
+    char buffer[BLOCK_LINE_SIZE];
+    while (char *entry = readBlockEntry(file, buffer, sizeof buffer, keyword)) {
+        char *value = splitPatternValue(entry, keyword);
+        bool fresh =
+            !isDivider(entry) && hashFind(totalsNew, entry) < 0 && hashFind(totals, entry) < 0;
+        hashSetString(totalsNew, entry, 0, value);
+        if (fresh && ++patterns > TOTALS_LIMIT)
+            configError("more than %d items for the totals list", TOTALS_LIMIT);
+    }
     if (oneGroup) addDivider();
     for (int row = 0; row < totalsNew.count; row++) {
         if (!oneGroup) addDivider();
@@ -402,6 +430,16 @@ void setOffset(const char *name, const char *argument) {
 void handleKeyword(FILE *file, const Keyword &k, char *argument) {
     switch (k.kind) {
     case K_STRING:
+        simpleString(k.text, k.name, argument);
+        break;
+    case K_INDEXNAME:
+        // The index page is written in the report directory and nowhere else.
+        if (argument && (std::strchr(argument, '/') || !std::strcmp(argument, ".") ||
+                         !std::strcmp(argument, "..")))
+            configError(
+                "%s is not an acceptable value for the indexname option: it must be "
+                "the name of a file in the report directory.",
+                argument);
         simpleString(k.text, k.name, argument);
         break;
     case K_TOPURL: {
@@ -632,12 +670,8 @@ void readStringArray(FILE *file, StringArray &list, const char *keyword) {
 void readStringHash(FILE *file, Hash &table, const char *keyword) {
     char buffer[BLOCK_LINE_SIZE];
     while (char *entry = readBlockEntry(file, buffer, sizeof buffer, keyword)) {
-        // The value is what follows the first blank or tab, a second one included.
-        char *separator = std::strpbrk(entry, " \t");
-        if (!separator || separator == entry || separator[1] == '\0')
-            configError("each item in the %s list must have both a pattern and a value.", keyword);
-        *separator = '\0';
-        hashSetString(table, entry, 0, separator + 1);
+        char *value = splitPatternValue(entry, keyword);
+        hashSetString(table, entry, 0, value);
     }
 }
 

@@ -11,6 +11,7 @@
 constexpr int COUNT_ALL = -2;     // a count of "all"
 constexpr int FLAG_NOCHART = -3;  // a yes/no setting that is on without its chart
 constexpr int DNS_FAST = -4;      // look up only the addresses that are printed
+constexpr int TOTALS_LIMIT = 4096;  // totals patterns the history database can hold
 enum { FREQ_DAILY = 0, FREQ_WEEKLY = 1, FREQ_MONTHLY = 2, FREQ_SUMMARY = 3 };
 
 // ---- String settings (owned copies, null when unset) ----
@@ -273,6 +274,15 @@ enum TextResourceId {
 };
 static_assert(HTMLSUMMARYFROMTO + 1 == TEXT_RESOURCE_COUNT, "one constant per resource");
 
+// Writes a text resource that is used as a format. kinds names the arguments in order:
+// 'd' an int, 'f' a double, 's' a text. Every "%" of the format except "%%" (which
+// writes "%") starts a conversion that takes the next argument. A conversion that the
+// configuration reader accepts in a replaced template (flags, "'" for thousands
+// separators, a width and a precision of at most three digits, a letter of the
+// argument's kind) is written as printf writes it; any other, or one without an argument
+// left, is written as it stands, so the text can never read past or misread the
+// arguments. The reader's check of a replaced template accepts exactly these conversions.
+void resourceFormat(FILE *page, const char *format, const char *kinds, ...);
 // Reads the block that replaces the resource named by the (lower-cased) keyword.
 void parseResource(FILE *file, const char *name);
 // Frees every replacement and puts the built-in texts back.

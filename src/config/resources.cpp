@@ -1,6 +1,8 @@
-// The text resources: every fixed piece of page text with its built-in default, and
-// the reader of the configuration blocks that replace them. Replacements are owned
-// heap strings; the built-in texts are never freed.
+// The text resources: every fixed piece of page text with its built-in default, the
+// reader of the configuration blocks that replace them, and the writer of the texts that
+// are printf templates. Replacements are owned heap strings; the built-in texts are never
+// freed.
+#include <cstdarg>
 #include <cstring>
 
 #include "config/global.h"
@@ -171,7 +173,7 @@ bool replaced[TEXT_RESOURCE_COUNT];
 StringArray blockLines;
 
 // The printf templates: the kinds of the arguments the page writers pass, in order
-// ('i' a whole number, 'f' a floating-point number, 's' a text), and how the
+// ('d' a whole number, 'f' a floating-point number, 's' a text), and how the
 // conversions are shown in the message about a replacement that does not fit.
 struct Template {
     int resource;
@@ -180,86 +182,191 @@ struct Template {
 };
 
 const Template templates[] = {
-    {HTMLDOCUMENTSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLDOCUMENTSREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLTRAILSREPORTLABEL, "ii", "%d %d"},
+    {HTMLDOCUMENTSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLDOCUMENTSREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLTRAILSREPORTLABEL, "dd", "%d %d"},
     {HTMLVISITSREPORTTOTAL, "f", "%f"},
     {HTMLVISITSREPORTAVERAGE, "f", "%f"},
     {HTMLVISITSREPORTLONGEST, "f", "%f"},
-    {HTMLVISITSREPORTEXAMPLESLABEL, "i", "%d"},
-    {HTMLAUTHENTICATEDUSERSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLAUTHENTICATEDUSERSREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLSITESREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLSITESREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLDOMAINSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLDOMAINSREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLPROXYSITESREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLPROXYSITESREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLPROXYDOMAINSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLPROXYDOMAINSREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLNOTFOUNDREPORTLABEL, "ii", "%d %d"},
-    {HTMLUSERAGENTSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLUSERAGENTSREPORTLABELBYACCESSES, "ii", "%d %d"},
-    {HTMLREFERERSREPORTLABELBYBYTES, "ii", "%d %d"},
-    {HTMLREFERERSREPORTLABELBYACCESSES, "ii", "%d %d"},
+    {HTMLVISITSREPORTEXAMPLESLABEL, "d", "%d"},
+    {HTMLAUTHENTICATEDUSERSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLAUTHENTICATEDUSERSREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLSITESREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLSITESREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLDOMAINSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLDOMAINSREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLPROXYSITESREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLPROXYSITESREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLPROXYDOMAINSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLPROXYDOMAINSREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLNOTFOUNDREPORTLABEL, "dd", "%d %d"},
+    {HTMLUSERAGENTSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLUSERAGENTSREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLREFERERSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLREFERERSREPORTLABELBYACCESSES, "dd", "%d %d"},
     {HTMLMONTHOFHEADING, "ss", "%s %s"},
     {HTMLWEEKOFHEADING, "ss", "%s %s"},
     {HTMLDAYOFHEADING, "s", "%s"},
     {HTMLSUMMARYFROMTO, "ss", "%s %s"},
 };
 
+// One conversion of a template, as the reader accepts it and the writer applies it.
+struct Conversion {
+    char kind;  // of its argument: 'd', 'f' or 's' as in the kinds above
+    char letter;
+    bool left, plus, space, alternate, zero, group;
+    int width;      // -1 when not given
+    int precision;  // -1 when not given
+};
+
 // Longest width or precision accepted in a template conversion.
 constexpr int MAX_FIELD_DIGITS = 3;
 
-bool skipField(const char *&p) {
-    int digits = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (++digits > MAX_FIELD_DIGITS) return false;
-        p++;
+// The number at p (advanced past it), or -1 when it has more than MAX_FIELD_DIGITS digits.
+int fieldValue(const char *&p) {
+    int value = 0;
+    for (int digits = 0; *p >= '0' && *p <= '9'; p++) {
+        if (++digits > MAX_FIELD_DIGITS) return -1;
+        value = value * 10 + (*p - '0');
     }
-    return true;
+    return value;
+}
+
+// Reads the conversion whose '%' begins text: flags, a width and a precision of up to
+// three digits, and a letter, with only the flags that printf defines for that letter
+// ("'" groups thousands). No "*", "$", length modifier or "%n". Returns its length, or
+// 0 when it is not such a conversion.
+std::size_t parseConversion(const char *text, Conversion &c) {
+    c = Conversion{};
+    c.width = c.precision = -1;
+    const char *p = text + 1;
+    for (;; p++) {
+        if (*p == '-')
+            c.left = true;
+        else if (*p == '+')
+            c.plus = true;
+        else if (*p == ' ')
+            c.space = true;
+        else if (*p == '#')
+            c.alternate = true;
+        else if (*p == '0')
+            c.zero = true;
+        else if (*p == '\'')
+            c.group = true;
+        else
+            break;
+    }
+    if (*p >= '1' && *p <= '9' && (c.width = fieldValue(p)) < 0) return 0;
+    if (*p == '.' && (c.precision = fieldValue(++p)) < 0) return 0;
+    c.letter = *p;
+    if (*p == 'd' || *p == 'i') {
+        c.kind = 'd';
+        if (c.alternate) return 0;
+    } else if (*p != '\0' && std::strchr("fFeEgGaA", *p)) {
+        c.kind = 'f';
+    } else if (*p == 's') {
+        c.kind = 's';
+        if (c.plus || c.space || c.alternate || c.zero || c.group) return 0;
+    } else {
+        return 0;
+    }
+    return static_cast<std::size_t>(p - text) + 1;
 }
 
 // True when text is safe to print with arguments of the given kinds: every
-// conversion is "%%" or a plain conversion of the next kind (flags, a width and a
-// precision of up to three digits allowed; no "*", "$", length modifier or "%n"),
-// and there are no more conversions than arguments.
+// conversion is "%%" or one parseConversion accepts of the next kind, and there are
+// no more conversions than arguments.
 bool templateFits(const char *text, const char *kinds) {
     std::size_t used = 0;
     const std::size_t available = std::strlen(kinds);
     for (const char *p = text; *p; p++) {
         if (*p != '%') continue;
-        p++;
-        if (*p == '%') continue;
-        const char *flags = p;
-        while (*p && std::strchr("-+ #0'", *p)) p++;
-        const std::size_t flagCount = static_cast<std::size_t>(p - flags);
-        if (!skipField(p)) return false;
-        if (*p == '.') {
+        if (p[1] == '%') {
             p++;
-            if (!skipField(p)) return false;
+            continue;
         }
-        if (*p == '\0') return false;
-        char kind;
-        const char *allowedFlags;
-        if (*p == 'd' || *p == 'i') {
-            kind = 'i';
-            allowedFlags = "-+ 0'";
-        } else if (std::strchr("fFeEgGaA", *p)) {
-            kind = 'f';
-            allowedFlags = "-+ #0'";
-        } else if (*p == 's') {
-            kind = 's';
-            allowedFlags = "-";
-        } else {
-            return false;
-        }
-        for (std::size_t f = 0; f < flagCount; f++)
-            if (!std::strchr(allowedFlags, flags[f])) return false;
-        if (used >= available || kinds[used] != kind) return false;
+        Conversion c;
+        std::size_t length = parseConversion(p, c);
+        if (length == 0 || used >= available || kinds[used] != c.kind) return false;
         used++;
+        p += length - 1;
     }
     return true;
+}
+
+union Argument {
+    int whole;
+    double real;
+    const char *text;
+};
+
+// Room for any conversion parseConversion accepts without its width: 309 integer digits
+// of the largest double, a point, 999 decimals and a sign.
+constexpr std::size_t CONVERSION_ROOM = 1400;
+
+// Writes text with a "," between the groups of three digits of its first run of digits
+// (the integer part), then pads it to the width as printf pads.
+void writeGrouped(FILE *page, const Conversion &c, const char *text) {
+    std::size_t start = 0;
+    while (text[start] == '-' || text[start] == '+' || text[start] == ' ') start++;
+    if ((c.letter == 'a' || c.letter == 'A') && text[start] == '0' &&
+        (text[start + 1] == 'x' || text[start + 1] == 'X'))
+        start += 2;
+    std::size_t end = start;
+    while (text[end] >= '0' && text[end] <= '9') end++;
+    std::size_t digits = end - start;
+    std::size_t length = std::strlen(text) + (digits > 0 ? (digits - 1) / 3 : 0);
+    std::size_t pad = c.width > 0 && static_cast<std::size_t>(c.width) > length
+                          ? static_cast<std::size_t>(c.width) - length
+                          : 0;
+    // Zeros go between the sign and the digits; not for infinity or NaN, nor for a whole
+    // number with a precision.
+    bool zeros = c.zero && !c.left && digits > 0 && !(c.kind == 'd' && c.precision >= 0);
+    if (!c.left && !zeros)
+        for (; pad > 0; pad--) std::fputc(' ', page);
+    std::fwrite(text, 1, start, page);
+    if (zeros)
+        for (; pad > 0; pad--) std::fputc('0', page);
+    for (std::size_t i = start; i < end; i++) {
+        if (i > start && (end - i) % 3 == 0) std::fputc(',', page);
+        std::fputc(text[i], page);
+    }
+    std::fputs(text + end, page);
+    for (; pad > 0; pad--) std::fputc(' ', page);
+}
+
+// Writes one conversion with its argument, as printf writes it.
+void writeConversion(FILE *page, const Conversion &c, const Argument &argument) {
+    // The conversion rebuilt from its parts: each flag once, and no "'", which printf
+    // leaves to the locale; the width is applied after grouping.
+    char spec[24];
+    std::size_t n = 0;
+    spec[n++] = '%';
+    if (c.left) spec[n++] = '-';
+    if (c.plus) spec[n++] = '+';
+    if (c.space) spec[n++] = ' ';
+    if (c.alternate) spec[n++] = '#';
+    if (c.zero) spec[n++] = '0';
+    if (c.width >= 0 && !c.group) n += std::snprintf(spec + n, sizeof spec - n, "%d", c.width);
+    if (c.precision >= 0) n += std::snprintf(spec + n, sizeof spec - n, ".%d", c.precision);
+    spec[n++] = c.letter;
+    spec[n] = '\0';
+
+    if (!c.group) {
+        if (c.kind == 'd')
+            std::fprintf(page, spec, argument.whole);
+        else if (c.kind == 'f')
+            std::fprintf(page, spec, argument.real);
+        else
+            std::fprintf(page, spec, argument.text ? argument.text : "");
+        return;
+    }
+    char text[CONVERSION_ROOM];
+    if (c.kind == 'd')
+        std::snprintf(text, sizeof text, spec, argument.whole);
+    else
+        std::snprintf(text, sizeof text, spec, argument.real);
+    writeGrouped(page, c, text);
 }
 
 void releaseBlockLines() {
@@ -320,4 +427,51 @@ void textResourcesReset() {
         replaced[i] = false;
     }
     releaseBlockLines();
+}
+
+// Declared with the page helpers (report/report.h); it lives here so that the page writers
+// apply exactly the conversions that the reader lets a replaced template hold.
+void resourceFormat(FILE *page, const char *format, const char *kinds, ...) {
+    if (!format) return;
+    constexpr int MAX_ARGUMENTS = 8;
+    Argument arguments[MAX_ARGUMENTS];
+    int count = 0;
+    va_list list;
+    va_start(list, kinds);
+    for (const char *k = kinds; *k && count < MAX_ARGUMENTS; k++, count++) {
+        if (*k == 'd')
+            arguments[count].whole = va_arg(list, int);
+        else if (*k == 'f')
+            arguments[count].real = va_arg(list, double);
+        else
+            arguments[count].text = va_arg(list, const char *);
+    }
+    va_end(list);
+
+    int next = 0;
+    for (const char *p = format; *p;) {
+        if (*p != '%') {
+            std::fputc(*p++, page);
+            continue;
+        }
+        if (p[1] == '%') {
+            std::fputc('%', page);
+            p += 2;
+            continue;
+        }
+        Conversion c;
+        std::size_t length = parseConversion(p, c);
+        if (length == 0) {
+            // Not a conversion a template may hold: the text stays, the argument is used up.
+            std::fputc(*p++, page);
+            next++;
+            continue;
+        }
+        if (next < count && kinds[next] == c.kind)
+            writeConversion(page, c, arguments[next]);
+        else
+            std::fwrite(p, 1, length, page);
+        next++;
+        p += length;
+    }
 }

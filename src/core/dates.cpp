@@ -83,10 +83,28 @@ int dateToDay(int month, int day, int year) {
     return clampDay(days);
 }
 
+// The weekday of the date itself, 0 Sunday, by the Gregorian calendar. Day numbers skip
+// 29 February 2000 (and differ again after 2999), so a weekday taken from the day number
+// alone would be a day behind from March 2000 on.
+static int gregorianWeekday(int64_t month, int64_t day, int64_t year) {
+    static const int offsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 1 || month > 12) return 0;
+    if (month < 3) year -= 1;
+    int64_t w = year + year / 4 - year / 100 + year / 400 + offsets[month - 1] + day;
+    return static_cast<int>((w % 7 + 7) % 7);
+}
+
+int dayToWeekday(int dayNumber) {
+    if (dayNumber < 0) return static_cast<int>(((static_cast<int64_t>(dayNumber) + 5) % 7 + 7) % 7);
+    int month = 0, day = 0, year = 0;
+    dayToDate(dayNumber, &month, &day, &year);
+    return gregorianWeekday(month, day, year);
+}
+
 int dateToWeekday(int month, int day, int year) {
-    int64_t w = ((static_cast<int64_t>(dateToDay(month, day, year)) + 5) % 7 + 7) % 7;
+    int w = dayToWeekday(dateToDay(month, day, year));
     int start = ((weekStart % 7) + 7) % 7;
-    return static_cast<int>((w + 7 - start) % 7);
+    return (w + 7 - start) % 7;
 }
 
 void dayToDate(int dayNumber, int *month, int *day, int *year) {

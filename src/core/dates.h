@@ -6,6 +6,8 @@ extern const int months[13];
 
 int dateToDay(int month, int day, int year);
 int dateToWeekday(int month, int day, int year);
+// 0 Sunday to 6 Saturday: the weekday of the date the day number names.
+int dayToWeekday(int dayNumber);
 void dayToDate(int dayNumber, int *month, int *day, int *year);
 void advanceMonth(int *dayNumber);
 int monthLength(int dayNumber);

@@ -1,7 +1,8 @@
 // Files the program owns are replaced atomically: written to a temporary file in the
 // same directory, checked, then renamed over the old one. A crash, a full disk or an
 // unwritable directory never leaves a truncated file behind, and a symbolic link planted
-// at the name is replaced, not followed.
+// at the name is replaced, not followed. A replaced file keeps its permission bits (and,
+// where the system allows it, its owner and group).
 #pragma once
 #include <cstdio>
 
@@ -18,3 +19,11 @@ FILE *outOpen(OutFile &out, const char *path);
 int outClose(OutFile &out);
 // Closes and removes the temporary file without touching the final name.
 void outAbandon(OutFile &out);
+// Removes from directory the temporary files that a run killed before it could clean up
+// left behind: regular files (never symbolic links) named after a file of the report
+// directory followed by the temporary suffix of outOpen. Those files are database.dat,
+// indexName, the pages "<day>.<extension>", "<day>h.<extension>", "summary.<extension>",
+// "agents.<extension>", "referrers.<extension>" and the charts "<day>[x].gif",
+// "summary[x].gif", "agents[x].gif", "referer[x].gif" (x a lower-case letter). Nothing else
+// is touched. Call it only while holding the directory's lock.
+void outRemoveStale(const char *directory, const char *extension, const char *indexName);

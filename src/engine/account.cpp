@@ -99,6 +99,12 @@ int addAccess(Hash &table, const EntryKey &key, double bytes) {
     return row;
 }
 
+// A user name or proxy host that the entry carries: "-" is the common format's "none",
+// and IIS and EMWAC entries leave the field empty.
+bool present(const char *field) {
+    return field[0] != '\0' && std::strcmp(field, "-") != 0;
+}
+
 // dateToDay of the entries' date, which changes once a day in a log.
 int entryDayNumber(const LogEntry &entry) {
     static int month = -1, day = -1, year = -1, number = 0;
@@ -131,9 +137,9 @@ void accountEntry(LogEntry &entry, int periodStart) {
     const double bytes = static_cast<double>(entry.size);
     const EntryKey url(entry.url);
     int documentRow = addAccess(documents, url, bytes);
-    if (authusersFlag && std::strcmp(entry.authuser, "-") != 0)
+    if (authusersFlag && present(entry.authuser))
         addAccess(authusers, EntryKey(entry.authuser), bytes);
-    if ((proxysitesFlag || proxydomainsFlag) && std::strcmp(entry.proxyHost, "-") != 0)
+    if ((proxysitesFlag || proxydomainsFlag) && present(entry.proxyHost))
         addAccess(proxysites, EntryKey(entry.proxyHost), bytes);
     // One hash of the site serves both its count and its visit.
     const bool countSite = sitesFlag || domainsFlag;

@@ -12,6 +12,7 @@ struct LogEntry;
 
 // ---- Run-wide state (driver) ----
 extern time_t nowSecond;       // the clock at start
+extern int windowEndGiven;     // 1 when -e named the last period of the run
 extern int bytesAvailable;     // 1 once a counted entry carried a byte count
 extern int showPartialEpoch;   // 1 when the last period of the run is still in progress
 extern int partialEpoch;       // start day of the period in progress, or -1
@@ -74,15 +75,24 @@ struct DatabaseEpoch {
     double *accesses;  // one per key of totals, plus one
     double *bytes;
     int days;
+    int thisRun;  // 1 when this run analysed the period, 0 when read from database.dat
 };
 extern DatabaseEpoch *database;
 extern int databaseEpochsTotal;
 extern int databaseEpochsAllocated;
+// Reads database.dat; a file that is not exactly what databaseShutdown writes ends the
+// run with status 1 and is left as it is.
 void databaseSetup();
+// Periods that begin after today are not added: they would hold a run's later periods back.
 void databaseEpochAdd(int first, int days, const Hash &values);
 void databaseSort();
 int databaseEpochsCompare(const void *a, const void *b);
+// 1 for this run's report of the period in progress, which is shown but never stored.
+int databaseEpochPartial(const DatabaseEpoch &record);
 void databaseShutdown();
+// When set, the fatal errors of the history call it with the exit status after their
+// message, once the table is freed, instead of ending the program. It must not return.
+extern void (*databaseExitHook)(int status);
 
 // ---- Trails and visits ----
 extern double totalVisits;

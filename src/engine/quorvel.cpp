@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,7 +17,9 @@
 #include "console/ui.h"
 #include "core/dates.h"
 #include "core/mem.h"
+#include "core/outfile.h"
 #include "engine/engine.h"
+#include "log/logs.h"
 #include "report/report.h"
 
 void quorvelClock() {
@@ -74,7 +77,7 @@ void quorvelLock(const char *directory) {
     int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "Can't write to file! Filename: %s\n", path);
+        std::fprintf(stderr, "Can't write to file! Filename: %s: %s\n", path, std::strerror(errno));
         myfree(path);
         MyExit(1);
     }
@@ -137,12 +140,36 @@ static void missingArgument(const char *option) {
     MyExit(1);
 }
 
-static void readConfiguration(const char *name) {
-    FILE *file = std::fopen(name, "r");
-    if (!file) {
-        std::fprintf(stderr, "Can't open configuration file %s\n", name);
-        MyExit(1);
+// Opens a configuration file for reading; a directory, a device or a pipe is refused
+// (one would hang the run, the other read as an empty file). On failure the message
+// says why and 0 is returned.
+static FILE *openConfiguration(const char *name) {
+    int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const char *reason = nullptr;
+    struct stat status;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+    } else if (fstat(fd, &status) != 0) {
+        reason = std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        reason = S_ISDIR(status.st_mode) ? "it is a directory" : "it is not a regular file";
     }
+    FILE *file = nullptr;
+    if (!reason) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file = fdopen(fd, "r");
+        if (!file) reason = std::strerror(errno);
+    }
+    if (!file) {
+        if (fd >= 0) close(fd);
+        std::fprintf(stderr, "Can't open configuration file %s: %s\n", name, reason);
+    }
+    return file;
+}
+
+static void readConfiguration(const char *name) {
+    FILE *file = openConfiguration(name);
+    if (!file) MyExit(1);
     globalConfigure(file);
     std::fclose(file);
 }
@@ -157,13 +184,12 @@ static void askConfiguration() {
         std::fputs("this prompt in the future by specifying\n", stderr);
         std::fputs("the -c option. Example: -c configfilename\n\n", stderr);
         GetString("Configuration file name", "quorvel.conf", answer);
-        FILE *file = std::fopen(answer, "r");
+        FILE *file = openConfiguration(answer);
         if (file) {
             globalConfigure(file);
             std::fclose(file);
             return;
         }
-        std::fprintf(stderr, "Can't open configuration file %s\n", answer);
         std::fputs("Check the filename and try again, or press control-C and run quorset\n"
                    "to create a configuration file.\n",
                    stderr);
@@ -173,7 +199,15 @@ static void askConfiguration() {
 // Completes the window of a daily, weekly or monthly run from the history and today.
 static void completeWindow(int &begin, int &end, int beginGiven, int endGiven) {
     if (!beginGiven && databaseEpochsTotal > 0) {
-        begin = epochAlign(epochAdvance(database[databaseEpochsTotal - 1].firstDay));
+        const DatabaseEpoch &last = database[databaseEpochsTotal - 1];
+        if (frequency == FREQ_WEEKLY && last.days >= 1 && last.days <= 7) {
+            // The day after the last stored one. When an earlier run stored weeks that
+            // began on another weekday, the run begins with a short bridging week from
+            // that day to the end of its week, so no day is counted twice or left out.
+            begin = last.firstDay + last.days;
+        } else {
+            begin = epochAlign(epochAdvance(last.firstDay));
+        }
     }
     if (!endGiven) {
         if (!nopartialFlag) {
@@ -187,6 +221,11 @@ static void completeWindow(int &begin, int &end, int beginGiven, int endGiven) {
         } else {
             end = epochAlign(epochAlign(nowDay) - 1);
         }
+    }
+    // A bridging week is named by its own first day, also as the end of the window.
+    if (begin > end && epochAlign(begin) == end) {
+        if (partialEpoch == end) partialEpoch = begin;
+        end = begin;
     }
 }
 
@@ -289,13 +328,25 @@ int quorvelMain(int argc, char **argv) {
     }
 
     quorvelLock(reportDir);
+    // Temporary files of a run that was killed: only a run holding the lock may remove them.
+    outRemoveStale(reportDir, extension ? extension : "html", indexName ? indexName : "index.html");
 
     if (frequency != FREQ_SUMMARY) {
         databaseSetup();
         completeWindow(begin, end, beginGiven, endGiven);
     }
 
+    windowEndGiven = endGiven;
     parseLog(begin, end);
+
+    // Counts short of what the log holds must not become history that later runs trust.
+    if (logStreamDamaged) {
+        std::fputs(
+            "Error: a compressed log file is damaged (see above); the history was not "
+            "updated. Repair or remove the file and run again.\n",
+            stderr);
+        MyExit(1);
+    }
 
     if (frequency != FREQ_SUMMARY) {
         historyReport();

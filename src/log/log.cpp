@@ -8,6 +8,9 @@
 // without its cost; the usual date and the request have hand-written readers with the
 // same results. Nothing here allocates or prints.
 //
+// Servers write a quote inside the request, referer or agent as \" (and a backslash as
+// \\): such a quote does not end its field, and the field keeps the text as written.
+//
 // The common-format parser gives the same results without changing its text: token
 // ends are found sixteen bytes at a time, fields are copied by length, and URLs are
 // decoded on their way into the record. It therefore reads a line where the log reader
@@ -27,6 +30,7 @@ const char *const monthnames[12] = {"jan", "feb", "mar", "apr", "may", "jun",
                                     "jul", "aug", "sep", "oct", "nov", "dec"};
 
 int lastLogType = 0;
+int logLineWasFuture = 0;
 
 namespace {
 
@@ -77,6 +81,23 @@ struct Cuts {
     }
 };
 
+// Whether the quote at q is escaped: an odd run of backslashes, none of them before
+// from, stands right before it.
+inline bool escapedQuote(const char *from, const char *q) {
+    const char *p = q;
+    while (p > from && p[-1] == '\\') p--;
+    return ((q - p) & 1) != 0;
+}
+
+// The end of a token that stopped at a quote after a backslash: escaped quotes are passed
+// over. Kept out of line, as it is rarely needed.
+[[gnu::cold]] [[gnu::noinline]] char *pastEscapedQuotes(char *token, char *stop,
+                                                        const LogCharSet &delimiters) {
+    while (*stop == '"' && escapedQuote(token, stop))
+        for (stop++; !delimiters.stop[static_cast<unsigned char>(*stop)];) stop++;
+    return stop;
+}
+
 // The strtok-style tokenizer over a text that may be read up to limit. The delimiter
 // that ends a token is passed over, not overwritten: fields are copied by length. cut()
 // terminates the last token for the readers that need it so, noting it in cuts.
@@ -115,7 +136,8 @@ struct Tokens {
         return reinterpret_cast<char *>(u);
     }
 
-    template <class Candidates>
+    // With quoted set, an escaped quote does not end the token.
+    template <bool quoted = false, class Candidates>
     char *next(const LogCharSet &delimiters, Candidates candidates) {
         unsigned char *p = reinterpret_cast<unsigned char *>(position);
         while (delimiters.member[*p]) p++;
@@ -125,7 +147,14 @@ struct Tokens {
         }
         char *token = reinterpret_cast<char *>(p);
         controlA = false;
-        end = findStop(token, delimiters, candidates);
+        char *stop = findStop(token, delimiters, candidates);
+        if constexpr (quoted)
+            if (*stop == '"' && stop[-1] == '\\') {
+                stop = pastEscapedQuotes(token, stop, delimiters);
+                if (std::memchr(token, '\1', static_cast<std::size_t>(stop - token)))
+                    controlA = true;
+            }
+        end = stop;
         length = static_cast<std::size_t>(end - token);
         position = *end ? end + 1 : end;
         return token;
@@ -371,7 +400,7 @@ long findScheme(const char *text, std::size_t length) {
 // would. The url is decoded on its way into the record, and urlScheme set to the
 // position of its first "://" (or -1). The tokenizer is left after the request, as
 // strtok with the quote leaves it; the words are read without looking for that quote
-// first, since none comes before it.
+// first, since none comes before it. An escaped quote is part of its word.
 [[gnu::always_inline]] inline int readRequest(Tokens &tokens, char *request, LogEntry &entry,
                                               long *urlScheme) {
     struct Field {
@@ -381,15 +410,21 @@ long findScheme(const char *text, std::size_t length) {
     const Field fields[3] = {{entry.method, sizeof entry.method},
                              {entry.url, sizeof entry.url},
                              {entry.protocol, sizeof entry.protocol}};
+    // A quote after a backslash may be escaped (the byte before the request is its
+    // opening quote).
+    auto escaped = [request](const char *quote) {
+        return quote[-1] == '\\' && escapedQuote(request, quote);
+    };
     char *s = request;
     int result = 3;
     for (int k = 0; k < 3; k++) {
         while (logIsSpace(static_cast<unsigned char>(*s))) s++;
-        if (*s == '"' || *s == '\0') {
+        if (*s == '\0' || (*s == '"' && !escaped(s))) {
             result = k ? k : EOF;
             break;
         }
         char *end = tokens.findStop(s, requestWordEnd, CandidatesWordEnd());
+        if (*end == '"' && end[-1] == '\\') end = pastEscapedQuotes(request, end, requestWordEnd);
         std::size_t length = static_cast<std::size_t>(end - s);
         if (length > fields[k].size - 1) length = fields[k].size - 1;
         if (k == 1) {
@@ -406,6 +441,7 @@ long findScheme(const char *text, std::size_t length) {
         s += length;
     }
     char *end = *s == '"' || *s == '\0' ? s : tokens.findStop(s, quote, LogCandidatesQuote());
+    if (*end == '"' && end[-1] == '\\') end = pastEscapedQuotes(request, end, quote);
     tokens.position = *end ? end + 1 : end;
     return result;
 }
@@ -520,6 +556,7 @@ bool isTrailerEnd(char c) {
         }
     }
     if (!isTrailerEnd(static_cast<char>(*stop))) return false;
+    if (*stop == '"' && stop[-1] == '\\') return false;  // perhaps escaped: word by word
     unsigned char after = stop[1];
     if (!(after == '\0' || blanks.has(after))) return false;
     std::size_t words = static_cast<std::size_t>(stop - start);
@@ -535,7 +572,7 @@ bool isTrailerEnd(char c) {
 
 // Combined-format fields after the size: referer, agent, or the server's own name.
 [[gnu::always_inline]] inline int parseTrailingFields(Tokens &tokens, LogEntry &entry) {
-    while (char *token = tokens.next(trailing, LogCandidatesTrailing())) {
+    while (char *token = tokens.next<true>(trailing, LogCandidatesTrailing())) {
         std::size_t tokenLength = tokens.length;
         if (token[0] == '-' && tokenLength == 1) continue;
         if (serverName && looksLikeHost(token, tokenLength)) {
@@ -567,7 +604,8 @@ bool isTrailerEnd(char c) {
             }
             std::size_t wordLength = tokens.length;
             bool last = false;
-            if (wordLength > 0 && isTrailerEnd(word[wordLength - 1])) {
+            if (wordLength > 0 && isTrailerEnd(word[wordLength - 1]) &&
+                !(word[wordLength - 1] == '"' && escapedQuote(word, word + wordLength - 1))) {
                 wordLength--;
                 last = true;
             }
@@ -688,15 +726,14 @@ int dispatch(char *line, std::size_t length, bool writable, const char *limit, L
         std::memcpy(work, line, textLength);
         std::memset(work + textLength, 0, LOG_PAD);
     };
-    if (refererOnlyFlag) {
+    if (refererOnlyFlag || useragentOnlyFlag) {
+        logLineWasFuture = 0;
         fresh();
-        return logParseEntryReferer(work, entry);
-    }
-    if (useragentOnlyFlag) {
-        fresh();
-        return logParseEntryUseragent(work, entry);
+        return refererOnlyFlag ? logParseEntryReferer(work, entry)
+                               : logParseEntryUseragent(work, entry);
     }
     int start = lastLogType;
+    bool future = false;
     for (;;) {
         int result;
         if (lastLogType == 0 && writable) {
@@ -723,8 +760,12 @@ int dispatch(char *line, std::size_t length, bool writable, const char *limit, L
             return LOG_OK;
         }
         if (result == LOG_OTHER_SERVER || result == LOG_COMMENT) return result;
+        if (result == LOG_FUTURE) future = true;
         lastLogType = (lastLogType + 1) % 3;
-        if (lastLogType == start) return result;
+        if (lastLogType == start) {
+            logLineWasFuture = future;
+            return result;
+        }
     }
 }
 

@@ -51,6 +51,9 @@ extern const char *const monthnames[12];
 
 // Format tried first for the next line: 0 common/combined, 1 IIS, 2 EMWAC.
 extern int lastLogType;
+// Set whenever the dispatcher gives LOG_NOT_THIS_FORMAT: 1 when a format read the line as
+// an entry dated more than three years ahead (the line is then still a known one).
+extern int logLineWasFuture;
 
 // Parses one line (at most LOG_LINE_MAX characters are looked at) into entry, trying
 // the format that worked last first; applies the configured time offset. The line is

@@ -419,6 +419,23 @@ int logReaderLine(LogReader *reader, char *spare, int size, char **line, const c
     return logReaderGets(reader, spare, size);
 }
 
+void logReaderSkipLine(LogReader *reader) {
+    for (;;) {
+        if (reader->textPos == reader->textLen && !refill(reader)) return;
+        const char *start = reader->text + reader->textPos;
+        std::size_t available = reader->textLen - reader->textPos;
+        const char *newline = static_cast<const char *>(std::memchr(start, '\n', available));
+        std::size_t take = newline ? static_cast<std::size_t>(newline - start) + 1 : available;
+        reader->textPos += take;
+        reader->consumed += static_cast<long long>(take);
+        if (newline) return;
+    }
+}
+
+bool logReaderDamaged(const LogReader *reader) {
+    return reader->damaged;
+}
+
 long long logReaderTell(const LogReader *reader) { return reader->consumed; }
 
 void logReaderPark(LogReader *reader)

@@ -31,6 +31,12 @@ int logReaderGets(LogReader *reader, char *line, int size);
 // Returns the length, 0 at the end.
 int logReaderLine(LogReader *reader, char *spare, int size, char **line, const char **limit);
 
+// Passes over the rest of the line that the last read cut short, through its line end.
+void logReaderSkipLine(LogReader *reader);
+
+// Whether the reader met damaged compressed data.
+bool logReaderDamaged(const LogReader *reader);
+
 // Characters of text handed out so far (for a plain file, its read position).
 long long logReaderTell(const LogReader *reader);
 

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -25,20 +26,100 @@ LogSource *logs = nullptr;
 int logsTotal = 0;
 int logsAllocated = 16;
 LogReader *channels[LOG_CHANNELS];
+long logLinesRead = 0;
+long logLinesUnrecognised = 0;
+long logLinesUnrecognisedNoted = 0;
+char logFirstUnrecognised[LOG_SAMPLE_MAX * 4 + 1];
+int logStreamDamaged = 0;
 
 namespace {
 
 char lineBuffer[LOG_LINE_SIZE + LOG_PAD];
+// The tallies of standard input, which is never a directory member.
+LogSource standardInput;
 
-// Reads lines until one parses into entry; false at the end of the file.
-bool readEntry(LogReader *reader, LogEntry &entry)
-{
+// The line without its line end, at most LOG_SAMPLE_MAX characters, safe to print.
+void showLine(char *target, std::size_t size, const char *line, std::size_t length) {
+    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) length--;
+    if (length > static_cast<std::size_t>(LOG_SAMPLE_MAX)) length = LOG_SAMPLE_MAX;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < length && at + 5 <= size; i++) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 || c >= 0x7f)
+            at += static_cast<std::size_t>(std::snprintf(target + at, size - at, "\\x%02x", c));
+        else
+            target[at++] = static_cast<char>(c);
+    }
+    target[at] = '\0';
+}
+
+void dropSample(LogSource &source) {
+    myfree(source.sample);
+    source.sample = nullptr;
+}
+
+// A directory member's first recognised line: its unrecognised lines are noted from now on.
+[[gnu::cold]] void memberRecognised(LogSource &source) {
+    source.recognised = 1;
+    logLinesUnrecognisedNoted += source.unnoted;
+    source.unnoted = 0;
+    if (source.sample && !logFirstUnrecognised[0])
+        logCopyBounded(logFirstUnrecognised, source.sample, sizeof logFirstUnrecognised - 1);
+    dropSample(source);
+}
+
+bool blankLine(const char *line, std::size_t length) {
+    for (std::size_t i = 0; i < length; i++)
+        if (line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') return false;
+    return true;
+}
+
+// Counts a line that gave no entry.
+[[gnu::noinline]] void tallyLine(int result, const char *line, std::size_t length,
+                                 LogSource &source) {
+    if (result != LOG_NOT_THIS_FORMAT || logLineWasFuture) {
+        if (!source.recognised) memberRecognised(source);
+        return;
+    }
+    if (blankLine(line, length)) {
+        logLinesRead--;
+        return;
+    }
+    logLinesUnrecognised++;
+    if (source.recognised) {
+        logLinesUnrecognisedNoted++;
+        if (!logFirstUnrecognised[0])
+            showLine(logFirstUnrecognised, sizeof logFirstUnrecognised, line, length);
+        return;
+    }
+    source.unnoted++;
+    if (!source.sample && !logFirstUnrecognised[0]) {
+        char shown[sizeof logFirstUnrecognised];
+        showLine(shown, sizeof shown, line, length);
+        source.sample = mystrdup(shown);
+    }
+}
+
+// Reads lines until one parses into entry; false at the end of the file. Of a line
+// longer than one read, the first piece is parsed and the rest passed over: text deep
+// in a long field must not pose as an entry of its own.
+[[gnu::always_inline]] inline bool readEntry(LogReader *reader, LogEntry &entry,
+                                             LogSource &source) {
     char *line;
     const char *limit;
     int length;
-    while ((length = logReaderLine(reader, lineBuffer, LOG_LINE_SIZE, &line, &limit)) > 0)
-        if (logParseLineInPlace(line, static_cast<std::size_t>(length), limit, entry) == LOG_OK)
-            return true;
+    while ((length = logReaderLine(reader, lineBuffer, LOG_LINE_SIZE, &line, &limit)) > 0) {
+        std::size_t size = static_cast<std::size_t>(length);
+        logLinesRead++;
+        int result = logParseLineInPlace(line, size, limit, entry);
+        if (result != LOG_OK)
+            tallyLine(result, line, size, source);
+        else if (!source.recognised)
+            memberRecognised(source);
+        if (length == LOG_LINE_MAX && line[length - 1] != '\n') logReaderSkipLine(reader);
+        if (result == LOG_OK) return true;
+    }
+    if (logReaderDamaged(reader)) logStreamDamaged = 1;
     return false;
 }
 
@@ -53,7 +134,7 @@ bool earlier(const LogEntry &a, const LogEntry &b)
 }
 
 // Takes ownership of name and reader; reads the first entry, then closes the file
-// unless keepOpen is set (the file then holds slot 0).
+// unless keepOpen is set (a lone file, which then holds slot 0).
 void addSource(char *name, LogReader *reader, bool keepOpen)
 {
     if (logsTotal >= logsAllocated) {
@@ -65,7 +146,10 @@ void addSource(char *name, LogReader *reader, bool keepOpen)
     source.channel = -1;
     source.hasEntry = 1;
     source.reader = reader;
-    if (!readEntry(reader, source.head)) source.hasEntry = 0;
+    source.recognised = keepOpen ? 1 : 0;
+    source.unnoted = 0;
+    source.sample = nullptr;
+    if (!readEntry(reader, source.head, source)) source.hasEntry = 0;
     source.position = logReaderTell(reader);
     if (source.hasEntry && keepOpen) {
         source.channel = 0;
@@ -73,6 +157,7 @@ void addSource(char *name, LogReader *reader, bool keepOpen)
     } else if (source.hasEntry) {
         logReaderPark(reader);
     } else {
+        dropSample(source);
         logReaderClose(reader);
         source.reader = nullptr;
     }
@@ -81,6 +166,7 @@ void addSource(char *name, LogReader *reader, bool keepOpen)
 
 void closeSource(LogSource &source)
 {
+    dropSample(source);
     if (source.channel >= 0) channels[source.channel] = nullptr;
     source.channel = -1;
     logReaderClose(source.reader);
@@ -133,7 +219,7 @@ int readSingle(LogEntry &entry)
         if (source.reader && source.channel < 0) openSource(source);
         return LOG_OK;
     }
-    if (source.reader && readEntry(source.reader, entry)) return LOG_OK;
+    if (source.reader && readEntry(source.reader, entry, source)) return LOG_OK;
     if (source.reader) closeSource(source);
     return LOG_END;
 }
@@ -153,7 +239,12 @@ void logStreamSetup()
     logs = nullptr;
     logsTotal = 0;
     logsAllocated = 16;
+    logLinesRead = logLinesUnrecognised = logLinesUnrecognisedNoted = 0;
+    logFirstUnrecognised[0] = '\0';
+    logStreamDamaged = 0;
     if (std::strcmp(file, "-") == 0) {
+        standardInput = {};
+        standardInput.recognised = 1;
         logStdin = logReaderStdin();
         return;
     }
@@ -202,8 +293,9 @@ void logStreamSetup()
     } else {
         LogReader *reader = logReaderOpen(file);
         if (!reader) {
-            std::fprintf(stderr, "Quorvel can't read the log file %s or the directory %s.\n", file,
-                         path);
+            const char *reason = std::strerror(errno);
+            std::fprintf(stderr, "Quorvel can't read the log file %s or the directory %s.: %s\n",
+                         file, path, reason);
             myfree(path);
             MyExit(1);
         }
@@ -216,7 +308,7 @@ void logStreamSetup()
 
 int logStreamRead(LogEntry &entry)
 {
-    if (logStdin) return readEntry(logStdin, entry) ? LOG_OK : LOG_END;
+    if (logStdin) return readEntry(logStdin, entry, standardInput) ? LOG_OK : LOG_END;
     if (logsTotal == 1) return readSingle(entry);
 
     int best = -1;
@@ -227,7 +319,7 @@ int logStreamRead(LogEntry &entry)
     LogSource &source = logs[best];
     logEntryCopy(entry, source.head);
     if (source.channel < 0) openSource(source);
-    if (!readEntry(source.reader, source.head)) {
+    if (!readEntry(source.reader, source.head, source)) {
         source.hasEntry = 0;
         closeSource(source);
     }

@@ -16,6 +16,9 @@ struct LogSource {
                          // file delivers its later entries without the head)
     long long position;  // where reading resumes after the file was closed
     LogReader *reader;   // open or parked reader, null once the file is exhausted
+    int recognised;      // 1 once a line of the file was recognised; always for a lone file
+    long unnoted;        // its unrecognised lines, while none was recognised
+    char *sample;        // its first unrecognised line (as logFirstUnrecognised), or null
 };
 
 extern LogReader *logStdin;  // standard input while the stream reads it, else null
@@ -23,6 +26,21 @@ extern LogSource *logs;
 extern int logsTotal;
 extern int logsAllocated;
 extern LogReader *channels[LOG_CHANNELS];
+
+// Lines of the stream's sources that were read, and those no format recognised (a
+// comment, another server's entry or one dated too far ahead is recognised). Blank lines
+// count as neither; the rest of a line beyond LOG_LINE_MAX characters is passed over.
+// Noted leaves out the lines of directory members of which no line was recognised (such
+// as a server's error logs beside its access logs). Reset by logStreamSetup.
+extern long logLinesRead;
+extern long logLinesUnrecognised;
+extern long logLinesUnrecognisedNoted;
+// The first noted unrecognised line without its line end, cut to LOG_SAMPLE_MAX
+// characters, every control or non-ASCII byte shown as \xhh; empty when there is none.
+constexpr int LOG_SAMPLE_MAX = 200;
+extern char logFirstUnrecognised[LOG_SAMPLE_MAX * 4 + 1];
+// 1 when a compressed source was found damaged (its later entries are lost).
+extern int logStreamDamaged;
 
 // Opens the stream named by logFile ("-" is standard input); fatal on failure.
 void logStreamSetup();

@@ -4,19 +4,23 @@
 // The configuration file is replaced safely: an existing file stays untouched
 // until the very end, the new text goes to a temporary file in the same
 // directory, and only a completely written temporary file is renamed over it.
-#include "console/strhack.h"
-#include "console/ui.h"
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
+#include "console/strhack.h"
+#include "console/ui.h"
 
 namespace {
 
@@ -30,6 +34,8 @@ struct Answers {
     char heading[UI_ANSWER_SIZE];
     char reportDir[UI_ANSWER_SIZE];
     char hostName[UI_ANSWER_SIZE];
+    int hostTyped;  // 0 when the offered name of this machine was accepted
+    char siteUrl[UI_ANSWER_SIZE + 8];
     char topDomain[UI_ANSWER_SIZE];
     char order[UI_ANSWER_SIZE];
     char frequency[UI_ANSWER_SIZE];
@@ -52,6 +58,27 @@ struct Answers {
     char dateFormat[UI_ANSWER_SIZE];
 };
 
+// Where the usual servers and distributions keep the access log; the first one
+// that exists is offered.
+const char *const logCandidates[] = {
+    "/var/log/apache2/access.log",         // Apache on Debian and Ubuntu
+    "/var/log/httpd/access_log",           // Apache on Red Hat and Fedora
+    "/var/log/nginx/access.log",           // nginx
+    "/var/log/apache2/access_log",         // Apache on SUSE
+    "/var/log/apache/access.log",          // older Debian
+    "/var/log/httpd-access.log",           // Apache on FreeBSD
+    "/var/log/lighttpd/access.log",        // lighttpd
+    "/usr/local/apache2/logs/access_log",  // Apache built from source
+};
+
+// Offered when none of them exists; it cannot be accepted.
+const char *const LOG_PLACEHOLDER = "/path/to/your/access.log";
+
+// Document roots of the usual web servers; the reports go into a new directory
+// below the first one that exists, so the web server can serve them.
+const char *const webRoots[] = {"/var/www/html", "/srv/www/htdocs", "/usr/share/nginx/html",
+                                "/var/www"};
+
 const char *const domainGroupLines[] = {
     "Africa AO BF BI BW CF CG CI DJ DZ EG EH ET GA GF GH GM GN",
     "Africa JO KE KI MA MC MG ML MO MR MU MW MZ NA NE NG NR RW",
@@ -73,7 +100,9 @@ const char *const domainGroupLines[] = {
     "SouthPacific NC PF PG PN RE SJ SO TF TK TV VU WF",
 };
 
-void say(const char *text) { std::fputs(text, stdout); }
+void say(const char *text) {
+    std::fputs(text, stdout);
+}
 
 [[noreturn]] void cannotWrite(const char *name) {
     std::printf("quorset cannot open the file: %s\n", name);
@@ -82,16 +111,50 @@ void say(const char *text) { std::fputs(text, stdout); }
     MyExit(1);
 }
 
-// The file that the configuration name really stands for: a symbolic link is
-// followed, so that the finished file replaces its target and not the link.
-void resolveTarget(const char *name, char *target, size_t size) {
-    struct stat st;
-    char resolved[PATH_MAX];
-    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode) && realpath(name, resolved) != nullptr) {
-        std::snprintf(target, size, "%s", resolved);
-    } else {
-        std::snprintf(target, size, "%s", name);
+[[noreturn]] void refuseLink(const char *name) {
+    std::printf("quorset cannot open the file: %s\n", name);
+    say("Its path leads through a symbolic link that belongs to another\n");
+    say("user, and quorset does not follow such links.\n");
+    say("Exiting.\n");
+    MyExit(1);
+}
+
+enum { TARGET_OK, TARGET_BAD, TARGET_FOREIGN_LINK };
+
+// The file that the configuration name really stands for, found by following
+// its symbolic links one by one, so that the finished file replaces the target
+// and not the link. As the kernel's protected-symlinks rule does, a link that
+// belongs to neither root nor the user running quorset is not followed: in a
+// shared directory it could point anywhere, and quorset often runs as root.
+int resolveTarget(const char *name, char *target, size_t size) {
+    std::string pending = name;
+    std::string done = pending[0] == '/' ? "/" : "";
+    size_t at = 0;
+    int links = 0;
+    while ((at = pending.find_first_not_of('/', at)) != std::string::npos) {
+        size_t end = std::min(pending.find('/', at), pending.size());
+        std::string next = done;
+        if (!next.empty() && next.back() != '/') next += '/';
+        next.append(pending, at, end - at);
+        at = end;
+        struct stat st;
+        if (lstat(next.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            done = next;
+            continue;
+        }
+        if (st.st_uid != 0 && st.st_uid != geteuid()) return TARGET_FOREIGN_LINK;
+        char link[PATH_MAX];
+        ssize_t n = readlink(next.c_str(), link, sizeof link - 1);
+        if (n <= 0 || ++links > 40) return TARGET_BAD;
+        link[n] = '\0';
+        std::string rest = pending.substr(at);
+        pending.assign(link);
+        pending += rest;
+        at = 0;
+        if (link[0] == '/') done.assign(1, '/');
     }
+    int n = std::snprintf(target, size, "%s", done.empty() ? "." : done.c_str());
+    return n >= 0 && static_cast<size_t>(n) < size ? TARGET_OK : TARGET_BAD;
 }
 
 void directoryOf(const char *path, char *dir, size_t size) {
@@ -120,8 +183,12 @@ int createTemporary(const char *target, char *tempName, size_t size) {
 // existing file: that file must open for appending (no truncation) and the
 // directory must accept a new file.
 int canWriteConfiguration(const char *name) {
+    // No file can have an empty name or one that ends with a slash.
+    if (name[0] == '\0' || name[std::strlen(name) - 1] == '/') return 0;
     char target[PATH_MAX];
-    resolveTarget(name, target, sizeof target);
+    int resolved = resolveTarget(name, target, sizeof target);
+    if (resolved == TARGET_FOREIGN_LINK) refuseLink(name);
+    if (resolved != TARGET_OK) return 0;
 
     struct stat st;
     if (stat(target, &st) == 0) {
@@ -150,10 +217,12 @@ void writeCount(FILE *f, const char *keyword, int count) {
 }
 
 void writeChunks(FILE *f, const Answers &a) {
-    std::fputs("#This configuration file was created by quorset.\n"
-               "#quorvel has additional configuration options not\n"
-               "#covered by this program. Be sure to check out the\n"
-               "#documentation and the example quorvel.conf file.\n\n", f);
+    std::fputs(
+        "#This configuration file was created by quorset.\n"
+        "#quorvel has additional configuration options not\n"
+        "#covered by this program. Be sure to check out the\n"
+        "#documentation and the example quorvel.conf file.\n\n",
+        f);
 
     std::fprintf(f, "#Log file name\nlogfile %s\n\n", a.logPath);
     std::fprintf(f, "#Directory where reports will be written\nreportdir %s\n\n", a.reportDir);
@@ -162,42 +231,62 @@ void writeChunks(FILE *f, const Answers &a) {
     std::fprintf(f, "#Day of the week to start the week with\nweekstart %s\n", a.weekStart);
     std::fprintf(f, "#Format for dates\ndateformat %s\n", a.dateFormat);
 
-    std::fputs("#Suffixes to be removed from URLs in order\n"
-               "#to merge documents that should be counted\n"
-               "#only once. Example: /foo/ and /foo/index.html\n"
-               "suffixes\n/index.html\n/home.html\n/homepage.html\n/welcome.html\n/index.htm\n"
-               "/homepage.htm\n/welcome.htm\n/index.shtml\n/homepage.shtml\n/welcome.shtml\n"
-               "/home.cgi\n/default.shtml\n/default.html\n/default.htm\n/\nend suffixes\n\n", f);
+    std::fputs(
+        "#Suffixes to be removed from URLs in order\n"
+        "#to merge documents that should be counted\n"
+        "#only once. Example: /foo/ and /foo/index.html\n"
+        "suffixes\n/index.html\n/home.html\n/homepage.html\n/welcome.html\n/index.htm\n"
+        "/homepage.htm\n/welcome.htm\n/index.shtml\n/homepage.shtml\n/welcome.shtml\n"
+        "/home.cgi\n/default.shtml\n/default.html\n/default.htm\n/\nend suffixes\n\n",
+        f);
 
-    std::fputs("#Documents (or patterns, using *, ? and | ) for which\n"
-               "#you always want to see totals. After each pattern\n"
-               "#comes the descriptive name that will appear\n"
-               "#in reports. Note that the allow, ignore,\n"
-               "#and suffixes rules are applied first.\n"
-               "totals\n"
-               "* Overall Hits\n"
-               "/ Home Page Accesses\n"
-               "#\n"
-               "#This should give you ideas if you run an ISP\n"
-               "#/~pemberly/* Tovan Pemberly's documents\n"
-               "#\n"
-               "#And how about this to total up two different URLs?\n"
-               "#Note the use of | to indicate OR.\n"
-               "#\n"
-               "#/~pemberly/*|/cgi-pemberly/*\n"
-               "end totals\n\n", f);
+    std::fputs(
+        "#Documents (or patterns, using *, ? and | ) for which\n"
+        "#you always want to see totals. After each pattern\n"
+        "#comes the descriptive name that will appear\n"
+        "#in reports. Note that the allow, ignore,\n"
+        "#and suffixes rules are applied first.\n"
+        "totals\n"
+        "* All accesses\n"
+        "*.html|*.htm|*.shtml|*.php|*/ Pages\n"
+        "*.gif|*.jpg|*.jpeg|*.png|*.svg|*.ico|*.webp Images\n"
+        "/ Home Page Accesses\n"
+        "#\n"
+        "#This should give you ideas if you run an ISP\n"
+        "#/~pemberly/* Tovan Pemberly's documents\n"
+        "#\n"
+        "#And how about this to total up two different URLs?\n"
+        "#Note the use of | to indicate OR.\n"
+        "#\n"
+        "#/~pemberly/*|/cgi-pemberly/*\n"
+        "end totals\n\n",
+        f);
 
     std::fprintf(f, "#Sorting order for charts and tables\norder %s\n\n", a.order);
 
     std::fputs("#We want the documents report\ndocuments on\n\n#How many documents to list\n", f);
     writeCount(f, "top", a.topDocuments);
 
-    std::fprintf(f, "#Our top-level URL, to create links to the documents\ntopurl http://%s\n\n",
-                 a.hostName);
-    std::fputs("#Documents to be allowed in statistics (* alone matches anything)\n"
-               "allow\n*\nend allow\n\n", f);
-    std::fputs("#Documents to be ignored in statistics\n"
-               "ignore\n#Example (commented out): ignore all .gif images\n#*.gif\nend ignore\n\n", f);
+    if (a.hostTyped) {
+        std::fprintf(f, "#Our top-level URL, to create links to the documents\ntopurl %s\n\n",
+                     a.siteUrl);
+    } else {
+        // The machine's own name is often not the one the world knows the
+        // server by; links without it stay on the server that shows them.
+        std::fprintf(f,
+                     "#Our top-level URL, to create links to the documents.\n"
+                     "#Remove the # below if this is the name that people\n"
+                     "#outside use for this server.\n#topurl %s\n\n",
+                     a.siteUrl);
+    }
+    std::fputs(
+        "#Documents to be allowed in statistics (* alone matches anything)\n"
+        "allow\n*\nend allow\n\n",
+        f);
+    std::fputs(
+        "#Documents to be ignored in statistics\n"
+        "ignore\n#Example (commented out): ignore all .gif images\n#*.gif\nend ignore\n\n",
+        f);
 
     if (a.trailsFlag) {
         std::fputs("#Do list trails\ntrails on\n\n", f);
@@ -230,7 +319,8 @@ void writeChunks(FILE *f, const Answers &a) {
         std::fputs("#Do list domains\ndomains on\n\n#How many domains to list\n", f);
         writeCount(f, "topdomains", a.topDomains);
     } else {
-        std::fputs("#We don't want the domains report (turned off)\ndomains off\n\ntopdomains 10\n\n", f);
+        std::fputs(
+            "#We don't want the domains report (turned off)\ndomains off\n\ntopdomains 10\n\n", f);
     }
 
     if (a.referersFlag) {
@@ -240,9 +330,11 @@ void writeChunks(FILE *f, const Answers &a) {
     }
     writeCount(f, "topreferers", a.topReferers);
 
-    std::fprintf(f, "#Ignore references from the same site, in order\n"
-                    "#to produce a useful list of outside references\n"
-                    "ignorereferers\nhttp://%s*\nend ignorereferers\n\n", a.hostName);
+    std::fprintf(f,
+                 "#Ignore references from the same site, in order\n"
+                 "#to produce a useful list of outside references\n"
+                 "ignorereferers\n%s*\nend ignorereferers\n\n",
+                 a.siteUrl);
 
     if (a.useragentsFlag) {
         std::fputs("#The user wants user agent reports.\nuseragents on\n\n", f);
@@ -251,27 +343,39 @@ void writeChunks(FILE *f, const Answers &a) {
     }
     writeCount(f, "topuseragents", a.topUseragents);
 
-    std::fputs("#Sites to be allowed in statistics (* alone matches anything)\n"
-               "allowsites\n*\nend allowsites\n\n", f);
-    std::fputs("#Sites to be ignored in statistics\n"
-               "ignoresites\n#Example (commented out): ignore all .com sites\n#*.com\n"
-               "end ignoresites\n\n", f);
+    std::fputs("#List the documents that were asked for but not found\nnotfound yes\n\n", f);
 
-    std::fputs("#Domain groups\n"
-               "#These are used to combine countries into continents.\n"
-               "#Feel free to change them.\n\n"
-               "domaingroups\n", f);
+    std::fputs(
+        "#Sites to be allowed in statistics (* alone matches anything)\n"
+        "allowsites\n*\nend allowsites\n\n",
+        f);
+    std::fputs(
+        "#Sites to be ignored in statistics\n"
+        "ignoresites\n#Example (commented out): ignore all .com sites\n#*.com\n"
+        "end ignoresites\n\n",
+        f);
+
+    std::fputs(
+        "#Domain groups\n"
+        "#These are used to combine countries into continents.\n"
+        "#Feel free to change them.\n\n"
+        "domaingroups\n",
+        f);
     for (const char *groupLine : domainGroupLines) {
         std::fprintf(f, "%s\n", groupLine);
     }
     std::fputs("end domaingroups\n", f);
 
-    std::fprintf(f, "#The header section contains any HTML you wish to\n"
-                    "#insert at the beginning of every page.\n"
-                    "header\n<body bgcolor=\"FFFFFF\">\n<h1>%s</h1>\nend header\n\n", a.heading);
-    std::fputs("#The footer section contains any HTML you wish to\n"
-               "#insert at the end of every page.\n"
-               "footer\n</body>\nend footer\n\n", f);
+    std::fprintf(f,
+                 "#The header section contains any HTML you wish to\n"
+                 "#insert at the beginning of every page.\n"
+                 "header\n<body bgcolor=\"FFFFFF\">\n<h1>%s</h1>\nend header\n\n",
+                 a.heading);
+    std::fputs(
+        "#The footer section contains any HTML you wish to\n"
+        "#insert at the end of every page.\n"
+        "footer\n</body>\nend footer\n\n",
+        f);
 
     if (a.nocaseFlag) {
         std::fputs("#Case insensitive treatment of URLs.\nnocase\n\n", f);
@@ -288,7 +392,9 @@ mode_t currentUmask() {
 // one only once every byte is on disk; on any failure the old file is kept.
 void writeConfiguration(const Answers &a) {
     char target[PATH_MAX];
-    resolveTarget(a.configName, target, sizeof target);
+    int resolved = resolveTarget(a.configName, target, sizeof target);
+    if (resolved == TARGET_FOREIGN_LINK) refuseLink(a.configName);
+    if (resolved != TARGET_OK) cannotWrite(a.configName);
 
     // Keep the permissions of the file being replaced; a new file gets what a
     // plain create would have given it.
@@ -318,12 +424,23 @@ void writeConfiguration(const Answers &a) {
     }
 }
 
+// The host name inside an answer that may be typed as a URL: the scheme, a
+// user name, and a port or path after it are not part of it.
+const char *hostStart(const char *answer) {
+    const char *scheme = std::strstr(answer, "://");
+    if (scheme != nullptr) answer = scheme + 3;
+    const char *user = std::strchr(answer, '@');
+    if (user != nullptr && user < answer + std::strcspn(answer, "/")) answer = user + 1;
+    return answer;
+}
+
 // The own top-level domain: the text after the last dot of the host name,
-// or "com" when there is none. A port or path typed after the host name and
-// the closing dot of a fully qualified name are not part of it.
+// or "com" when there is none. The closing dot of a fully qualified name is
+// not part of it.
 void deriveTopDomain(const char *hostName, char *domain, size_t size) {
     char host[UI_ANSWER_SIZE];
-    std::snprintf(host, sizeof host, "%.*s", static_cast<int>(std::strcspn(hostName, ":/")), hostName);
+    const char *start = hostStart(hostName);
+    std::snprintf(host, sizeof host, "%.*s", static_cast<int>(std::strcspn(start, ":/?#")), start);
     size_t length = std::strlen(host);
     while (length > 0 && host[length - 1] == '.') host[--length] = '\0';
     const char *dot = std::strrchr(host, '.');
@@ -354,18 +471,32 @@ void chooseFileName(Answers &a, int argc, char **argv) {
     }
 }
 
+const char *defaultLogPath() {
+    for (const char *path : logCandidates) {
+        struct stat st;
+        if (stat(path, &st) == 0) return path;
+    }
+    return LOG_PLACEHOLDER;
+}
+
 void askLogPath(Answers &a) {
+    const char *offered = defaultLogPath();
     say("\nquorvel is designed to study the access log of your\n"
         "web server. Please give the full path of that log file.\n"
         "If you give a directory instead, quorvel reads all of the\n"
         "standard log files in it, in time order.\n\n");
     for (;;) {
-        GetString("In what file or directory are your access logs?", "/usr/local/httpd/logs/",
-                  a.logPath);
+        GetString("In what file or directory are your access logs?", offered, a.logPath);
+        if (std::strcmp(a.logPath, LOG_PLACEHOLDER) == 0) {
+            say("\nNo access log was found in the usual places, so the default\n"
+                "is only an example. Please type the path of your access log.\n\n");
+            continue;
+        }
         struct stat st;
         if (stat(a.logPath, &st) == 0) return;
-        if (Confirm("That file or directory cannot be accessed! Are you sure the filename is correct?",
-                    0)) {
+        if (Confirm(
+                "That file or directory cannot be accessed! Are you sure the filename is correct?",
+                0)) {
             return;
         }
     }
@@ -381,22 +512,55 @@ void askHeading(Answers &a) {
               a.heading);
 }
 
+// Creates the directory and its missing parents, like mkdir -p, each with mode
+// 755 whatever the umask; on failure removes again what it created.
+int makeDirectories(const char *path) {
+    std::string full = path;
+    std::vector<std::string> created;
+    size_t at = 0;
+    do {
+        at = full.find('/', at + 1);
+        std::string part = full.substr(0, at);
+        struct stat st;
+        if (mkdir(part.c_str(), 0755) == 0) {
+            created.push_back(part);
+            if (chmod(part.c_str(), 0755) == 0) continue;
+        } else if (errno == EEXIST && stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            continue;
+        }
+        for (auto dir = created.rbegin(); dir != created.rend(); ++dir) rmdir(dir->c_str());
+        return 0;
+    } while (at != std::string::npos);
+    return 1;
+}
+
+void defaultReportDir(char *dir, size_t size) {
+    const char *root = webRoots[0];
+    for (const char *candidate : webRoots) {
+        struct stat st;
+        if (stat(candidate, &st) == 0 && S_ISDIR(st.st_mode)) {
+            root = candidate;
+            break;
+        }
+    }
+    std::snprintf(dir, size, "%s/quorvel", root);
+}
+
 void askReportDir(Answers &a) {
+    char offered[PATH_MAX];
+    defaultReportDir(offered, sizeof offered);
     say("\nquorvel outputs HTML pages. Please specify the full path\n"
         "of the directory it should write them to. If that directory\n"
         "does not exist yet, it will be created for you. It should\n"
         "not contain anything except what quorvel puts there.\n\n");
     for (;;) {
-        GetString("What directory should quorvel write its reports to?",
-                  "/EXAMPLE/ONLY/home/pemberly/usage/", a.reportDir);
+        GetString("What directory should quorvel write its reports to?", offered, a.reportDir);
         struct stat st;
         if (stat(a.reportDir, &st) != 0) {
             say("That directory does not currently exist. That's OK.\n");
             say("Attempting to create it...\n\n");
-            // chmod as well, so that a restrictive umask cannot make the
-            // message below untrue.
-            if (mkdir(a.reportDir, 0700) == 0 && chmod(a.reportDir, 0700) == 0) {
-                say("Created. Permissions set to 700 (owner access only).\n");
+            if (makeDirectories(a.reportDir)) {
+                say("Created. Permissions set to 755 (readable by the web server).\n");
                 return;
             }
             say("quorset was unable to create the directory.\n");
@@ -415,14 +579,53 @@ void askReportDir(Answers &a) {
     }
 }
 
+// This machine's name, made fully qualified through /etc/hosts where that
+// lists a longer name for it; no name server is asked.
+void machineName(char *name, size_t size) {
+    char host[256] = "";
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+        std::snprintf(host, sizeof host, "localhost");
+    }
+    std::snprintf(name, size, "%s", host);
+    if (std::strchr(host, '.') != nullptr) return;
+    FILE *hosts = std::fopen("/etc/hosts", "r");
+    if (hosts == nullptr) return;
+    char line[1024];
+    while (std::fgets(line, sizeof line, hosts) != nullptr) {
+        line[std::strcspn(line, "#\n")] = '\0';
+        // An address, then the canonical name, then its aliases.
+        std::vector<std::string> words;
+        for (char *at = line; *(at += std::strspn(at, " \t")) != '\0';) {
+            size_t length = std::strcspn(at, " \t");
+            words.emplace_back(at, length);
+            at += length;
+        }
+        if (words.size() < 2 || words[1].find('.') == std::string::npos) continue;
+        for (size_t i = 1; i < words.size(); i++) {
+            if (strcasecmp(words[i].c_str(), host) == 0) {
+                std::snprintf(name, size, "%s", words[1].c_str());
+                std::fclose(hosts);
+                return;
+            }
+        }
+    }
+    std::fclose(hosts);
+}
+
 void askHostName(Answers &a) {
+    char offered[256];
+    machineName(offered, sizeof offered);
     say("\nTo produce accurate reports with links to your documents,\n"
         "quorvel needs to know the host name of your web server.\n"
         "For example, a company's server might be www.example.com,\n"
         "and a school's server might be www.cs.example.edu.\n");
     say("This is the same host name that appears in URLs that you give\n");
     say("to people in the outside world.\n\n");
-    GetString("Server host name?", "WWW.EXAMPLE.COM", a.hostName);
+    GetString("Server host name?", offered, a.hostName);
+    a.hostTyped = std::strcmp(a.hostName, offered) != 0;
+    // A name typed as a URL keeps its scheme; a bare name gets http://.
+    std::snprintf(a.siteUrl, sizeof a.siteUrl, "%s%s",
+                  std::strstr(a.hostName, "://") != nullptr ? "" : "http://", a.hostName);
     deriveTopDomain(a.hostName, a.topDomain, sizeof a.topDomain);
 }
 
@@ -550,7 +753,7 @@ void askReferers(Answers &a) {
         "the pages that link to your documents. If your server writes\n"
         "referring URLs to a separate referer log instead, answer no\n"
         "here and analyse that log with quorvel's -r option.\n\n");
-    a.referersFlag = Confirm("List the URLs referring to the server?", 0);
+    a.referersFlag = Confirm("List the URLs referring to the server?", 1);
     if (!a.referersFlag) return;
     say("\nquorvel outputs a sorted list of referring URLs.\n"
         "Type how many of them it should show, or ALL for every one.\n\n");
@@ -563,7 +766,7 @@ void askBrowsers(Answers &a) {
         "the web browsers used to access your server. If your server\n"
         "writes them to a separate agent log instead, answer no here\n"
         "and analyse that log with quorvel's -u option.\n\n");
-    a.useragentsFlag = Confirm("List the web browsers accessing the server?", 0);
+    a.useragentsFlag = Confirm("List the web browsers accessing the server?", 1);
     if (!a.useragentsFlag) return;
     say("\nquorvel outputs a sorted list of web browsers.\n"
         "Type how many of them it should show, or ALL for every one.\n\n");
@@ -613,6 +816,14 @@ void askDateFormat(Answers &a) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        say("Usage: quorset filename.conf\n\n"
+            "Asks about a web server and its logs, creates the report\n"
+            "directory and writes a commented configuration file for\n"
+            "quorvel. Without a file name, it asks for one (the default\n"
+            "is quorvel.conf).\n");
+        MyExit(0);
+    }
     if (argc > 2) {
         std::fprintf(stderr, "Usage: quorset filename.conf\n");
         MyExit(1);

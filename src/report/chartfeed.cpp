@@ -84,10 +84,7 @@ void hourChart(int start) {
     char *labels[24];
     for (int h = 0; h < 24; h++) labels[h] = reportPath("%02d:00", h);
     double divisor = 1;
-    if (frequency == FREQ_WEEKLY)
-        divisor = 7.0;
-    else if (frequency == FREQ_MONTHLY)
-        divisor = monthLength(start);
+    if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) divisor = periodDays(start);
     if (divisor <= 0) divisor = 1;
     double *values = static_cast<double *>(xcalloc(25, sizeof(double)));
     for (int h = 0; h < 24; h++)
@@ -105,11 +102,7 @@ void hourChart(int start) {
 }
 
 void dayChart(int start) {
-    int n = 1;
-    if (frequency == FREQ_WEEKLY)
-        n = 7;
-    else if (frequency == FREQ_MONTHLY)
-        n = monthLength(start);
+    int n = frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY ? periodDays(start) : 1;
     if (n < 1) n = 1;
     if (n > 31) n = 31;
     char **labels = static_cast<char **>(xcalloc(static_cast<std::size_t>(n), sizeof(char *)));
@@ -132,12 +125,13 @@ void dayChart(int start) {
     myfree(labels);
 }
 
-// A stored figure on the scale of the report's periods: days shown per week, weeks per day.
+// A stored figure on the scale of the report's periods: days shown per week, weeks per day
+// (a week that bridged a change of the weekstart has fewer days).
 static double historyValue(const DatabaseEpoch &record, int pattern) {
     double value = bytesFlag == 1 ? record.bytes[pattern] : record.accesses[pattern];
     if (record.kind == 0 && frequency == FREQ_WEEKLY) return std::floor(value * 7);
     if (record.kind == 1 && (frequency == FREQ_DAILY || frequency == FREQ_MONTHLY))
-        return std::floor(value / 7);
+        return std::floor(value / (record.days >= 1 && record.days <= 7 ? record.days : 7));
     return value;
 }
 
@@ -152,7 +146,7 @@ int historyChart(int first) {
     // The period still in progress is never charted. It is the last record only when it
     // was reported in this run, so the record itself is checked.
     int points = databaseEpochsTotal;
-    if (showPartialEpoch && database[points - 1].firstDay == partialEpoch) points--;
+    if (showPartialEpoch && databaseEpochPartial(database[points - 1])) points--;
 
     char **labels =
         static_cast<char **>(xcalloc(static_cast<std::size_t>(points) + 1, sizeof(char *)));

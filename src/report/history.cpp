@@ -30,10 +30,13 @@ void historyHeading(FILE *page) {
         return;
     }
     int first = database[0].firstDay;
-    int last = database[databaseEpochsTotal - 1].firstDay;
-    if (frequency == FREQ_WEEKLY)
-        last += 6;
-    else if (frequency == FREQ_MONTHLY)
+    const DatabaseEpoch &newest = database[databaseEpochsTotal - 1];
+    int last = newest.firstDay;
+    if (frequency == FREQ_WEEKLY) {
+        // A week that bridged a change of the weekstart ends before its seventh day.
+        bool bridged = newest.kind == FREQ_WEEKLY && newest.days >= 1 && newest.days < 7;
+        last += bridged ? newest.days - 1 : 6;
+    } else if (frequency == FREQ_MONTHLY)
         last += monthLength(last) - 1;
     put(page, HTMLHISTORYFROM);
     std::fputs(" ", page);
@@ -133,10 +136,20 @@ static void numberCell(FILE *index, double value) {
     put(index, HTMLREPORTCLOSENUMERICFIELD);
 }
 
+static void emptyCell(FILE *index) {
+    put(index, HTMLREPORTOPENNUMERICFIELD);
+    put(index, HTMLREPORTCLOSENUMERICFIELD);
+}
+
+// The record of the period still in progress, which has no place in the averages.
+static bool inProgress(const DatabaseEpoch &record) {
+    return showPartialEpoch && databaseEpochPartial(record);
+}
+
 static void totalsRows(FILE *index) {
     // The latest figures come from the last complete period when there is one.
     int latest = databaseEpochsTotal - 1;
-    if (latest > 0 && database[latest].firstDay == partialEpoch) latest--;
+    if (latest > 0 && inProgress(database[latest])) latest--;
     double scale = 1;
     if (frequency == FREQ_WEEKLY)
         scale = 7;
@@ -149,18 +162,24 @@ static void totalsRows(FILE *index) {
             groupCharted = false;
             continue;
         }
-        double a = 0, b = 0, n = 0;
+        // a, b and days over every record; the averages over the complete periods only.
+        double a = 0, b = 0, days = 0, completeA = 0, completeB = 0, completeDays = 0;
         for (int r = 0; r < databaseEpochsTotal; r++) {
-            a += database[r].accesses[p];
-            b += database[r].bytes[p];
-            n += database[r].days;
+            const DatabaseEpoch &record = database[r];
+            a += record.accesses[p];
+            b += record.bytes[p];
+            days += record.days;
+            if (inProgress(record)) continue;
+            completeA += record.accesses[p];
+            completeB += record.bytes[p];
+            completeDays += record.days;
         }
         if (a == 0 && nozeroesFlag) continue;
         if (databaseEpochsTotal > 1 && !groupCharted) {
             groupChartBlock(index, p);
             groupCharted = true;
         }
-        if (n <= 0) continue;
+        if (days <= 0) continue;
         put(index, HTMLREPORTOPENRECORD);
         put(index, HTMLREPORTOPENFIELD);
         const char *label = totals.strings[p][0];
@@ -168,8 +187,14 @@ static void totalsRows(FILE *index) {
         put(index, HTMLREPORTCLOSEFIELD);
         numberCell(index, a);
         if (!nobytesFlag) numberCell(index, b);
-        numberCell(index, a / n * scale);
-        if (!nobytesFlag) numberCell(index, b / n * scale);
+        if (completeDays > 0) {
+            numberCell(index, completeA / completeDays * scale);
+            if (!nobytesFlag) numberCell(index, completeB / completeDays * scale);
+        } else {
+            // Only the period in progress: no average yet, its cells stay empty.
+            emptyCell(index);
+            if (!nobytesFlag) emptyCell(index);
+        }
         numberCell(index, database[latest].accesses[p]);
         if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
         put(index, HTMLREPORTCLOSERECORD);
@@ -207,7 +232,7 @@ static void reportRows(FILE *index) {
         put(target, HTMLREPORTOPENRECORD);
         put(target, HTMLREPORTOPENFIELD);
         std::fprintf(target, "<a href=\"%d.%s\">", start, extensionText());
-        epochHeadingBody(target, start, database[r].kind);
+        epochHeadingRecord(target, database[r]);
         std::fputs("</a>\n", target);
         put(target, HTMLREPORTCLOSEFIELD);
         put(target, HTMLREPORTCLOSERECORD);

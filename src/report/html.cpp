@@ -1,5 +1,6 @@
 // Text from the log on HTML pages: escaping for element text and attributes, URLs for
-// links, resource texts used as formats, and the owned page and chart files.
+// links, and the owned page and chart files.
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
@@ -33,6 +34,12 @@ void htmlEscape(FILE *page, const char *text) {
     }
 }
 
+// The characters that htmlEscapeUrl percent-encodes: in the link they are plain text.
+static bool encodedInUrl(unsigned char c) {
+    return c <= 0x20 || c >= 0x7f || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`' ||
+           c == '\\';
+}
+
 void htmlEscapeUrl(FILE *page, const char *url) {
     if (!url) return;
     static const char hex[] = "0123456789ABCDEF";
@@ -40,8 +47,7 @@ void htmlEscapeUrl(FILE *page, const char *url) {
         unsigned char c = *p;
         if (c == '&') {
             std::fputs("&amp;", page);
-        } else if (c <= 0x20 || c >= 0x7f || c == '"' || c == '\'' || c == '<' || c == '>' ||
-                   c == '`' || c == '\\') {
+        } else if (encodedInUrl(c)) {
             // Blanks and controls would be dropped by a browser before it reads the scheme;
             // encoded, they keep the text a plain path.
             std::fputc('%', page);
@@ -78,105 +84,44 @@ int urlLinkable(const char *url, int relativeAllowed) {
     return 0;
 }
 
-namespace {
-union FormatArgument {
-    int whole;
-    double real;
-    const char *text;
-};
-}  // namespace
-
-// Length of the conversion whose '%' begins the text, when it is one this writer
-// formats: flags, a width and a precision of at most three digits each, no length
-// modifier, and a conversion letter. 0 when it is not such a conversion.
-static std::size_t conversionLength(const char *conversion, char *letter) {
-    const char *p = conversion + 1;
-    while (*p && std::strchr("-+ #0", *p) && p - conversion < 8) p++;
-    for (int i = 0; i < 3 && *p >= '0' && *p <= '9'; i++) p++;
-    if (*p >= '0' && *p <= '9') return 0;
-    if (*p == '.') {
-        p++;
-        for (int i = 0; i < 3 && *p >= '0' && *p <= '9'; i++) p++;
-        if (*p >= '0' && *p <= '9') return 0;
+// Where the scheme and authority of site followed by path end, as a browser reads the
+// link that documentOutput writes (path encoded by htmlEscapeUrl); whether it has them.
+static std::size_t siteEnd(const char *site, const char *path, bool *scheme, bool *authority) {
+    std::size_t siteLength = std::strlen(site), pathLength = std::strlen(path);
+    auto at = [&](std::size_t i) -> char {
+        if (i < siteLength) return site[i];
+        if (i - siteLength >= pathLength) return '\0';
+        char c = path[i - siteLength];
+        return encodedInUrl(static_cast<unsigned char>(c)) ? '%' : c;
+    };
+    auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    std::size_t i = 0;
+    *scheme = *authority = false;
+    if (isAlpha(at(0))) {
+        std::size_t j = 1;
+        while (isAlpha(at(j)) || (at(j) >= '0' && at(j) <= '9') || at(j) == '+' || at(j) == '-' ||
+               at(j) == '.')
+            j++;
+        if (at(j) == ':') {
+            *scheme = true;
+            i = j + 1;
+        }
     }
-    if (!*p || !std::strchr("diouxXeEfFgGs", *p)) return 0;
-    *letter = *p;
-    return static_cast<std::size_t>(p - conversion) + 1;
+    if (at(i) == '/' && at(i + 1) == '/') {
+        *authority = true;
+        i += 2;
+        while (at(i) && !std::strchr("/?#\\", at(i))) i++;
+    }
+    return i;
 }
 
-static bool conversionFits(const char *conversion, char letter, char kind) {
-    // '#' is defined for the floating-point conversions only.
-    bool alternate = std::strchr(conversion, '#') != nullptr;
-    switch (kind) {
-        case 'd':
-            return !alternate && std::strchr("di", letter) != nullptr;
-        case 'f':
-            return std::strchr("eEfFgG", letter) != nullptr;
-        case 's':
-            return !alternate && letter == 's';
-        default:
-            return false;
-    }
-}
-
-void resourceFormat(FILE *page, const char *format, const char *kinds, ...) {
-    if (!format) return;
-    constexpr int MAX_ARGUMENTS = 8;
-    FormatArgument arguments[MAX_ARGUMENTS];
-    int count = 0;
-    va_list list;
-    va_start(list, kinds);
-    for (const char *k = kinds; *k && count < MAX_ARGUMENTS; k++, count++) {
-        if (*k == 'd')
-            arguments[count].whole = va_arg(list, int);
-        else if (*k == 'f')
-            arguments[count].real = va_arg(list, double);
-        else
-            arguments[count].text = va_arg(list, const char *);
-    }
-    va_end(list);
-
-    int next = 0;
-    for (const char *p = format; *p;) {
-        if (*p != '%') {
-            std::fputc(*p++, page);
-            continue;
-        }
-        if (p[1] == '%') {
-            std::fputc('%', page);
-            p += 2;
-            continue;
-        }
-        char letter = 0;
-        std::size_t length = conversionLength(p, &letter);
-        if (length == 0) {
-            // Not a conversion this writer formats: the text stays, the argument is used up.
-            std::fputc(*p++, page);
-            next++;
-            continue;
-        }
-        char conversion[32];
-        std::memcpy(conversion, p, length);
-        conversion[length] = '\0';
-        if (next < count && conversionFits(conversion, letter, kinds[next])) {
-            switch (kinds[next]) {
-                case 'd':
-                    std::fprintf(page, conversion, arguments[next].whole);
-                    break;
-                case 'f':
-                    std::fprintf(page, conversion, arguments[next].real);
-                    break;
-                default:
-                    std::fprintf(page, conversion,
-                                 arguments[next].text ? arguments[next].text : "");
-                    break;
-            }
-        } else {
-            std::fputs(conversion, page);
-        }
-        next++;
-        p += length;
-    }
+int urlOnSite(const char *site, const char *path) {
+    if (!site || !path) return 0;
+    if (!site[0] && path[0] != '/') return 0;
+    bool scheme, authority, pathScheme, pathAuthority;
+    std::size_t alone = siteEnd(site, "", &scheme, &authority);
+    std::size_t joined = siteEnd(site, path, &pathScheme, &pathAuthority);
+    return alone == joined && scheme == pathScheme && authority == pathAuthority;
 }
 
 char *reportPath(const char *format, ...) {
@@ -192,10 +137,19 @@ char *reportPath(const char *format, ...) {
     return path;
 }
 
+// The message of a file that could not be written, followed by the system's reason when
+// a system call failed (reason is its errno, 0 when none did).
+static void cannotWrite(const char *path, int reason) {
+    std::fprintf(stderr, "Can't write to file! Filename: %s", path);
+    if (reason != 0) std::fprintf(stderr, ": %s", std::strerror(reason));
+    std::fputc('\n', stderr);
+}
+
 FILE *reportFileOpen(OutFile &out, const char *path) {
+    errno = 0;
     FILE *file = outOpen(out, path);
     if (!file) {
-        std::fprintf(stderr, "Can't write to file! Filename: %s\n", path);
+        cannotWrite(path, errno);
         MyExit(1);
     }
     return file;
@@ -204,8 +158,9 @@ FILE *reportFileOpen(OutFile &out, const char *path) {
 void reportFileClose(OutFile &out) {
     if (!out.file) return;
     char *path = mystrdup(out.path);
+    errno = 0;
     if (!outClose(out)) {
-        std::fprintf(stderr, "Can't write to file! Filename: %s\n", path);
+        cannotWrite(path, errno);
         myfree(path);
         MyExit(1);
     }

@@ -15,27 +15,6 @@ static void writeResource(FILE *page, int number) {
     if (text) std::fputs(text, page);
 }
 
-// Writes a heading resource used as a format. Only "%s" (filled with the given texts in
-// turn, nothing once they run out) and "%%" are understood; any other "%" is written as
-// it stands, so an operator's text can never reach past the arguments.
-static void writeFormat(FILE *page, const char *format, const char *first, const char *second) {
-    if (!format) return;
-    const char *arguments[2] = {first, second};
-    int used = 0;
-    for (const char *c = format; *c; ++c) {
-        if (c[0] == '%' && c[1] == 's') {
-            if (used < 2 && arguments[used]) std::fputs(arguments[used], page);
-            ++used;
-            ++c;
-        } else if (c[0] == '%' && c[1] == '%') {
-            std::fputc('%', page);
-            ++c;
-        } else {
-            std::fputc(*c, page);
-        }
-    }
-}
-
 // A date in the configured template, into an owned buffer large enough for it.
 static char *dateText(int day) {
     std::size_t size = (dateFormat ? std::strlen(dateFormat) : 0) + 32;
@@ -45,34 +24,64 @@ static char *dateText(int day) {
     return out;
 }
 
-void epochHeadingBody(FILE *page, int start, int kind) {
+int periodDays(int start) {
+    if (frequency == FREQ_MONTHLY) return monthLength(start);
+    if (frequency == FREQ_WEEKLY) return epochAlign(start) + 7 - start;
+    return 1;
+}
+
+// The heading of a period of the given kind from one day to another (the summary's from
+// firstDay to lastDay).
+static void writeHeading(FILE *page, int kind, int from, int to) {
     int resource = HTMLSUMMARYFROMTO;
-    int from = start, to = start;
     const char *after = "\n";
     switch (kind) {
-    case FREQ_DAILY:
-        resource = HTMLDAYOFHEADING;
-        break;
-    case FREQ_WEEKLY:
-        resource = HTMLWEEKOFHEADING;
-        to = start + 6;
-        break;
-    case FREQ_MONTHLY:
-        resource = HTMLMONTHOFHEADING;
-        to = start + monthLength(start) - 1;
-        after = "";
-        break;
-    default:
-        from = firstDay;
-        to = lastDay;
-        break;
+        case FREQ_DAILY:
+            resource = HTMLDAYOFHEADING;
+            break;
+        case FREQ_WEEKLY:
+            resource = HTMLWEEKOFHEADING;
+            break;
+        case FREQ_MONTHLY:
+            resource = HTMLMONTHOFHEADING;
+            after = "";
+            break;
+        default:
+            from = firstDay;
+            to = lastDay;
+            break;
     }
     char *fromText = dateText(from);
-    char *toText = kind == FREQ_DAILY ? nullptr : dateText(to);
-    writeFormat(page, textResource(resource), fromText, toText);
+    if (kind == FREQ_DAILY) {
+        resourceFormat(page, textResource(resource), "s", fromText);
+    } else {
+        char *toText = dateText(to);
+        resourceFormat(page, textResource(resource), "ss", fromText, toText);
+        myfree(toText);
+    }
     std::fputs(after, page);
     myfree(fromText);
-    myfree(toText);
+}
+
+void epochHeadingBody(FILE *page, int start, int kind) {
+    int to = start;
+    if (kind == FREQ_WEEKLY)
+        // A week that starts after its first day (the weekstart changed) still ends
+        // with its week.
+        to = (frequency == FREQ_WEEKLY ? epochAlign(start) : start) + 6;
+    else if (kind == FREQ_MONTHLY)
+        to = start + monthLength(start) - 1;
+    writeHeading(page, kind, start, to);
+}
+
+void epochHeadingRecord(FILE *page, const DatabaseEpoch &record) {
+    if (record.kind != FREQ_WEEKLY) {
+        epochHeadingBody(page, record.firstDay, record.kind);
+        return;
+    }
+    // A stored week ends where it ended when it was reported, whatever the weekstart is now.
+    int days = record.days >= 1 && record.days <= 7 ? record.days : 7;
+    writeHeading(page, FREQ_WEEKLY, record.firstDay, record.firstDay + days - 1);
 }
 
 void epochHeading(FILE *page, int start) {
@@ -147,8 +156,7 @@ void epochReport(int start) {
     analyzeTotals();
     analyzeTrails();
     if (frequency != FREQ_SUMMARY) {
-        int days = frequency == FREQ_MONTHLY ? monthDays : frequency == FREQ_WEEKLY ? 7 : 1;
-        databaseEpochAdd(start, days, totals);
+        databaseEpochAdd(start, periodDays(start), totals);
     }
 
     char *path = pagePath(start);

@@ -137,9 +137,9 @@ void rankedSort(int *order, int n, ReportComparator comparator) {
 
 void documentOutput(FILE *page, const char *key) {
     const char *prefix = topUrl ? topUrl : "";
-    // Without a prefix the key alone is the href: a key that names a scheme of its own
-    // ("javascript:...") is not made a link.
-    bool link = !nolinksFlag && (prefix[0] != '\0' || urlLinkable(key, 1));
+    // A key that would lead the link to another host ("//host/...", "@host/...") or a
+    // scheme of its own ("javascript:...") is written as text.
+    bool link = !nolinksFlag && urlOnSite(prefix, key);
     if (link) {
         std::fprintf(page, "<a href=\"%s", prefix);
         htmlEscapeUrl(page, key);

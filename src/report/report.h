@@ -6,10 +6,18 @@
 #include "core/hash.h"
 #include "core/outfile.h"
 
+struct DatabaseEpoch;
+
 // ---- Period page frame ----
 void epochReport(int start);
 void epochHeading(FILE *page, int start);
 void epochHeadingBody(FILE *page, int start, int frequency);
+// The heading of a stored period, which ends on the last day it covered.
+void epochHeadingRecord(FILE *page, const DatabaseEpoch &record);
+// Days of the period of the current frequency that begins at start: 1 for a day, the
+// month's length, and for a week the days up to the end of the week that holds start
+// (fewer than 7 only for a week that bridges a change of the weekstart).
+int periodDays(int start);
 void outputUserHeader(FILE *page);
 void outputUserFooter(FILE *page);
 
@@ -102,21 +110,19 @@ void htmlEscape(FILE *page, const char *text);
 void htmlEscapeUrl(FILE *page, const char *url);
 
 // ---- Page helpers shared by the page writers ----
-// Writes a text resource that is used as a format. kinds names the arguments in order:
-// 'd' an int, 'f' a double, 's' a text. Every "%" of the format except "%%" (which
-// writes "%") starts a conversion that takes the next argument. Only flags, a width and
-// a precision of at most three digits and a letter fitting the argument's kind are
-// formatted; any other conversion, or one without an argument left, is written as it
-// stands, so an operator's replacement text can never read past or misread the arguments.
-void resourceFormat(FILE *page, const char *format, const char *kinds, ...);
 // Owned path built with printf formatting.
 char *reportPath(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Opens an owned page or chart file for atomic replacement; when it cannot be created,
-// prints "Can't write to file! Filename: %s\n" and ends the run with status 1.
+// prints "Can't write to file! Filename: %s", ": " and the system's reason, and a line
+// feed, and ends the run with status 1.
 FILE *reportFileOpen(OutFile &out, const char *path);
 // Completes the file opened by reportFileOpen; when it cannot be completed (disk full,
-// write error) the same message and status 1.
+// write error) the same message and status 1, the reason only when a system call failed.
 void reportFileClose(OutFile &out);
 // 1 when a URL from the log may become a link: its scheme is http, https or ftp (in
 // any case), or, when relativeAllowed is set, it has no scheme at all.
 int urlLinkable(const char *url, int relativeAllowed);
+// 1 when the link made of site (the topurl, possibly empty) followed by a document path
+// from the log stays on the site: the path changes neither the scheme nor the host that
+// site gives the link, and without a site it is a path that begins with a single "/".
+int urlOnSite(const char *site, const char *path);

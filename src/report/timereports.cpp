@@ -118,7 +118,7 @@ void hoursReport(FILE *page, int days, int start) {
 
     double divisor = 1;
     if (frequency == FREQ_WEEKLY)
-        divisor = 7;
+        divisor = periodDays(start);
     else if (frequency == FREQ_MONTHLY && days > 0)
         divisor = days;
     const char *format = frequency == FREQ_DAILY ? "%.0f" : "%.2f";
@@ -164,13 +164,8 @@ void hoursReport(FILE *page, int days, int start) {
 
 void daysReport(FILE *page, int start) {
     if (daysFlag == 0) return;
-    int n;
-    if (frequency == FREQ_WEEKLY)
-        n = 7;
-    else if (frequency == FREQ_MONTHLY)
-        n = monthLength(start);
-    else
-        return;
+    if (frequency != FREQ_WEEKLY && frequency != FREQ_MONTHLY) return;
+    int n = periodDays(start);
     if (n > 31) n = 31;
 
     put(page, bytesFlag == 1 ? HTMLDAYSREPORTLABELBYTES : HTMLDAYSREPORTLABELACCESSES);

@@ -13,7 +13,7 @@ protected:
         std::filesystem::create_directory(reports);
         log = dir.file("access.log");
     }
-    // One weekly run over the week of 03/04/2024 (a week start in the analyser's calendar).
+    // One weekly run over the week of Sunday 03/03/2024, which holds 03/04/2024.
     RunResult run(const std::string &extra, const std::string &logText, const std::string &frequency = "weekly") {
         writeFile(log, logText);
         std::string config = dir.file("q.conf");
@@ -34,7 +34,9 @@ protected:
         }
         return values;
     }
-    std::string page() const { return readFile(reports + "/" + std::to_string(dayNumber(3, 4, 2024)) + ".html"); }
+    std::string page() const {
+        return readFile(reports + "/" + std::to_string(dayNumber(3, 3, 2024)) + ".html");
+    }
     TempDir dir;
     std::string reports, log;
 };
@@ -86,6 +88,19 @@ TEST_F(AccountingE2e, HiddenDocumentsCountButAreNotListed) {
     std::string p = page();
     EXPECT_NE(p.find("/page.html"), std::string::npos);
     EXPECT_EQ(p.find("/logo.gif"), std::string::npos);
+}
+
+TEST_F(AccountingE2e, EmptyUserAndProxyHostAreNotCounted) {
+    // IIS entries carry no proxy host, and this one no user name either.
+    std::string line =
+        "10.0.0.1, , 3/4/24, 09:55:36, W3SVC, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /a.htm, "
+        "-,\n";
+    RunResult r = run("proxysites yes\nauthusers yes\n", line + line);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string p = page();
+    EXPECT_NE(p.find("Unique proxy sites visited</td><td align=\"right\">0<"), std::string::npos)
+        << p;
+    EXPECT_EQ(p.find("<td></td>"), std::string::npos) << p;  // no row without a name
 }
 
 TEST_F(AccountingE2e, DayCountsForWeeklyAndMonthlyPeriods) {

@@ -62,12 +62,20 @@ TEST_F(CliE2e, StartUpFailures) {
 
     RunResult r = runQuorvel({"-c", dir.file("nothere.conf")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Can't open configuration file " + dir.file("nothere.conf") + "\n");
+    EXPECT_EQ(r.err, "Can't open configuration file " + dir.file("nothere.conf") +
+                         ": No such file or directory\n");
+    // Only a regular file is read: a directory or a device would read as nothing or forever.
+    r = runQuorvel({"-c", dir.path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Can't open configuration file " + dir.path + ": it is a directory\n");
+    r = runQuorvel({"-c", "/dev/zero"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Can't open configuration file /dev/zero: it is not a regular file\n");
 
     // -c takes the next argument whatever it looks like.
     r = runQuorvel({"-c", "-l", log});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Can't open configuration file -l\n");
+    EXPECT_EQ(r.err, "Can't open configuration file -l: No such file or directory\n");
 
     for (const char *date : {"x", "12", "13/01/2024", "00/10/2024", "-3/4/2024"}) {
         r = runQuorvel({"-c", config, "-b", date});
@@ -100,7 +108,8 @@ TEST_F(CliE2e, StartUpFailures) {
     writeFile(dir.file("gone.conf"), minimalConfig(gone, "logfile " + log + "\n"));
     r = runQuorvel({"-c", dir.file("gone.conf"), "-s"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Can't write to file! Filename: " + gone + "/quorvel.lock\n");
+    EXPECT_EQ(r.err, "Can't write to file! Filename: " + gone +
+                         "/quorvel.lock: No such file or directory\n");
 }
 
 TEST_F(CliE2e, UnknownOptionsOnlyWarn) {
@@ -150,7 +159,7 @@ TEST_F(CliE2e, DialogueAsksAgainAndStopsAtEndOfInput) {
     RunResult r = runQuorvel({}, "nothere.conf\n", dir.path);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, std::string("No configuration file was specified.\n") + kExplanation +
-                         "Can't open configuration file nothere.conf\n"
+                         "Can't open configuration file nothere.conf: No such file or directory\n"
                          "Check the filename and try again, or press control-C and run quorset\n"
                          "to create a configuration file.\n" +
                          kExplanation + "Session aborted! No configuration file written.\n");

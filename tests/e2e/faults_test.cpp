@@ -1,9 +1,10 @@
 // Runs that meet faults of the file system: a report directory that is missing, a file,
 // or not writable; a page or chart that cannot be created; a history that cannot be
 // read, is garbage, is very wide or has very long lines; the file-size limit reached
-// while the history is written; log directories with members that cannot be read or
-// that vanish during the run. No run may crash, report success after a failure, or
-// lose the history it had.
+// while the history is written; settings the history or the directory cannot take; the
+// mode of replaced files and the leftovers of a killed run; log directories with members
+// that cannot be read or that vanish during the run. No run may crash, report success
+// after a failure, or lose the history it had.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -32,9 +33,11 @@ std::string num(double value) {
     return buffer;
 }
 
-std::string writeError(const std::string &path) {
+std::string writeError(const std::string &path, const std::string &reason) {
     return "Error: unable to write to " + path +
-           "! Check the reportdir setting and the permissions and ownership of the directories and files.\n";
+           "! Check the reportdir setting and the permissions and ownership of the directories and "
+           "files.: " +
+           reason + "\n";
 }
 
 // How a run is started: as another user, with a file-size limit, with a time limit,
@@ -192,7 +195,8 @@ TEST_F(Faults, ReportDirectoryNotWritable) {
     chmod(reports.c_str(), 0555);
     r = run(DAILY, asNobody());
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, "Can't write to file! Filename: " + reports + "/" + std::to_string(DAY) + ".html\n");
+    EXPECT_EQ(r.err, "Can't write to file! Filename: " + reports + "/" + std::to_string(DAY) +
+                         ".html: Permission denied\n");
     EXPECT_EQ(history(), oldHistory());
     chmod(reports.c_str(), 0755);
     expectNoTemporaries();
@@ -205,7 +209,7 @@ TEST_F(Faults, PageOrChartThatCannotBeCreated) {
     std::filesystem::create_directories(page + "/keep");
     RunResult r = run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, "Can't write to file! Filename: " + page + "\n");
+    EXPECT_EQ(r.err, "Can't write to file! Filename: " + page + ": Is a directory\n");
     EXPECT_EQ(history(), oldHistory());
     EXPECT_TRUE(std::filesystem::is_directory(page + "/keep"));
     expectNoTemporaries();
@@ -217,7 +221,7 @@ TEST_F(Faults, PageOrChartThatCannotBeCreated) {
     std::filesystem::create_directories(chart + "/keep");
     r = run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, "Can't write to file! Filename: " + chart + "\n");
+    EXPECT_EQ(r.err, "Can't write to file! Filename: " + chart + ": Is a directory\n");
     EXPECT_EQ(history(), oldHistory());
     expectNoTemporaries();
     std::filesystem::remove_all(chart);
@@ -244,9 +248,11 @@ TEST_F(Faults, HistoryThatCannotBeRead) {
     chmod(reports.c_str(), 0777);
     RunResult r = run(DAILY, asNobody());
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, "Error: unable to read " + reports +
-                         "/database.dat! Check the reportdir setting and the permissions and ownership of the "
-                         "directories and files.\n");
+    EXPECT_EQ(
+        r.err,
+        "Error: unable to read " + reports +
+            "/database.dat! Check the reportdir setting and the permissions and ownership of the "
+            "directories and files.: Permission denied\n");
     chmod((reports + "/database.dat").c_str(), 0644);
     EXPECT_EQ(history(), oldHistory());
     EXPECT_FALSE(fileExists(reports + "/" + std::to_string(DAY) + ".html"));
@@ -256,33 +262,39 @@ TEST_F(Faults, HistoryThatCannotBeRead) {
     std::filesystem::create_directories(reports + "/database.dat/keep");
     r = run();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, writeError(reports + "/database.dat"));
+    EXPECT_EQ(r.err, writeError(reports + "/database.dat", "Is a directory"));
     EXPECT_TRUE(std::filesystem::is_directory(reports + "/database.dat/keep"));
     expectNoTemporaries();
 }
 
 TEST_F(Faults, GarbageHistory) {
-    // Binary bytes with no header: an empty history, replaced by this run's.
+    // A history this program did not write is not replaced: the run stops, naming the
+    // file and the line, and leaves it as it was.
+    auto expectRefused = [&](const std::string &text) {
+        writeFile(reports + "/database.dat", text);
+        RunResult r = run();
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("database.dat"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("line"), std::string::npos) << r.err;
+        EXPECT_TRUE(history() == text) << "database.dat was changed";
+        EXPECT_FALSE(fileExists(reports + "/" + std::to_string(DAY) + ".html"));
+        expectNoTemporaries();
+    };
+    // Binary bytes with no header.
     std::string garbage;
     for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 7919) % 251);
-    writeFile(reports + "/database.dat", garbage);
-    RunResult r = run();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(history(), "Date    \tDays\t* accesses\t* bytes\n6/15/2024\t1\t" + num(24) + "\t" + num(2400) + "\n");
+    expectRefused(garbage);
 
-    // A good header over damaged lines: the damaged lines are dropped, the good one kept.
-    writeFile(reports + "/database.dat", "Date    \tDays\t* accesses\t* bytes\n"
-                                         "6/1/2024\t1\t7\t70\n" +
-                                             garbage.substr(0, 300) +
-                                             "\n99/99/2024\t1\t5\t5\n13/1/2024\t1\t5\t5\n6/0/2024\t1\t5\t5\n"
-                                             "1/1/1970\t1\t5\t5\n1/1/99999\t1\t5\t5\na/b/c\t1\n6/2/2024\n"
-                                             "\t\t\t\n6/3/2024\t1\tnot\ta number\n");
-    r = run();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(history(), "Date    \tDays\t* accesses\t* bytes\n"
-                         "6/1/2024\t1\t" + num(7) + "\t" + num(70) + "\n"
-                         "6/3/2024\t1\t" + num(0) + "\t" + num(0) + "\n"
-                         "6/15/2024\t1\t" + num(24) + "\t" + num(2400) + "\n");
+    // A good header and a good line, then one damaged line.
+    const std::string good =
+        "Date    \tDays\t* accesses\t* bytes\n6/1/2024\t1\t" + num(7) + "\t" + num(70) + "\n";
+    for (const std::string &damaged :
+         {garbage.substr(0, 300), std::string(20000, 'x'), std::string("99/99/2024\t1\t5\t5"),
+          std::string("13/1/2024\t1\t5\t5"), std::string("6/0/2024\t1\t5\t5"),
+          std::string("1/1/1970\t1\t5\t5"), std::string("1/1/99999\t1\t5\t5"),
+          std::string("a/b/c\t1"), std::string("6/2/2024"), std::string("\t\t\t"),
+          std::string("6/3/2024\t1\tnot\ta number")})
+        expectRefused(good + damaged + "\n");
 }
 
 TEST_F(Faults, HistoryWithTooManyColumns) {
@@ -302,8 +314,9 @@ TEST_F(Faults, HistoryWithTooManyColumns) {
 
     // 4096 columns in all are still read, and the configured one is found among them.
     std::string line = "6/1/2024\t1";
-    for (int i = 0; i < 4095; ++i) line += "\t1\t2";
-    writeFile(reports + "/database.dat", header(4095) + line + "\t7\t70\n");
+    for (int i = 0; i < 4095; ++i) line += "\t" + num(1) + "\t" + num(2);
+    writeFile(reports + "/database.dat",
+              header(4095) + line + "\t" + num(7) + "\t" + num(70) + "\n");
     r = run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(history(), "Date    \tDays\t* accesses\t* bytes\n"
@@ -313,24 +326,33 @@ TEST_F(Faults, HistoryWithTooManyColumns) {
 
 TEST_F(Faults, HistoryWithVeryLongLines) {
     // Columns of patterns no longer configured make lines of over 20,000 characters; the
-    // configured column comes last and must still be read.
+    // configured column comes last and must still be read, on every line.
     std::string header = "Date    \tDays";
-    std::string line = "6/1/2024\t1";
+    std::string columns;
     for (int i = 0; i < 500; ++i) {
         header += "\t/old/pattern/number/" + std::to_string(i) + " accesses\t/old/pattern/number/" +
                   std::to_string(i) + " bytes";
-        line += "\t" + num(i) + "\t" + num(i * 10);
+        columns += "\t" + num(i) + "\t" + num(i * 10);
     }
     header += "\t* accesses\t* bytes\n";
-    line += "\t" + num(7) + "\t" + num(70) + "\n";
+    auto line = [&](const std::string &date, int accesses) {
+        return date + "\t1" + columns + "\t" + num(accesses) + "\t" + num(accesses * 10) + "\n";
+    };
     ASSERT_GT(header.size(), 20000u);
-    ASSERT_GT(line.size(), 20000u);
-    writeFile(reports + "/database.dat", header + line + std::string(20000, 'x') + "\n" + line);
+    ASSERT_GT(line("6/1/2024", 7).size(), 20000u);
+    writeFile(reports + "/database.dat", header + line("6/1/2024", 7) + line("6/2/2024", 8));
     RunResult r = run();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(history(), "Date    \tDays\t* accesses\t* bytes\n"
-                         "6/1/2024\t1\t" + num(7) + "\t" + num(70) + "\n"
-                         "6/15/2024\t1\t" + num(24) + "\t" + num(2400) + "\n");
+    EXPECT_EQ(history(),
+              "Date    \tDays\t* accesses\t* bytes\n"
+              "6/1/2024\t1\t" +
+                  num(7) + "\t" + num(70) +
+                  "\n"
+                  "6/2/2024\t1\t" +
+                  num(8) + "\t" + num(80) +
+                  "\n"
+                  "6/15/2024\t1\t" +
+                  num(24) + "\t" + num(2400) + "\n");
 }
 
 TEST_F(Faults, FileSizeLimitWhileTheHistoryIsWritten) {
@@ -347,10 +369,56 @@ TEST_F(Faults, FileSizeLimitWhileTheHistoryIsWritten) {
     RunResult r = run(DAILY, sizeLimit(150000));
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, writeError(reports + "/database.dat"));
+    EXPECT_EQ(r.err, writeError(reports + "/database.dat", "File too large"));
     EXPECT_EQ(history(), old);
     EXPECT_TRUE(fileExists(reports + "/" + std::to_string(DAY) + ".html"));
     expectNoTemporaries();
+}
+
+TEST_F(Faults, TooManyTotalsAreRefusedWithTheConfiguration) {
+    // The history database holds 4096 columns: one more would poison every later run.
+    std::string extra = "frequency daily\ntotals\n";
+    for (int i = 0; i <= 4096; ++i) extra += "/p" + std::to_string(i) + " P\n";
+    RunResult r = run(extra + "end totals\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err,
+              "Configuration file error at line 4102:\nmore than 4096 items for the totals list\n");
+    EXPECT_TRUE(listFiles(reports).empty());
+}
+
+TEST_F(Faults, IndexNameOutsideTheReportDirectoryIsRefused) {
+    RunResult r = run(std::string(DAILY) + "indexname ../x.html\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err,
+              "Configuration file error at line 8:\n../x.html is not an acceptable value for the "
+              "indexname option: it must be the name of a file in the report directory.\n");
+    EXPECT_FALSE(fileExists(dir.file("x.html")));
+}
+
+TEST_F(Faults, ReplacedFilesKeepTheirMode) {
+    ASSERT_EQ(run().status, 0);
+    std::string page = reports + "/" + std::to_string(DAY) + ".html";
+    chmod(page.c_str(), 0600);
+    chmod((reports + "/database.dat").c_str(), 0640);
+    RunResult r = run();
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(stat(page.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(stat((reports + "/database.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(Faults, TemporariesOfAKilledRunAreRemoved) {
+    const std::string stale = reports + "/" + std::to_string(DAY) + ".html.tmpAb3xY9";
+    writeFile(stale, "half a page");
+    writeFile(reports + "/database.dat.tmpQ1w2E3", "half a history");
+    writeFile(reports + "/notes.txt.tmpAb3xY9", "not ours");
+    RunResult r = run();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fileExists(stale));
+    EXPECT_FALSE(fileExists(reports + "/database.dat.tmpQ1w2E3"));
+    EXPECT_EQ(readFile(reports + "/notes.txt.tmpAb3xY9"), "not ours");
 }
 
 // Summary runs over a log directory; the totals row counts what was read.
@@ -396,7 +464,15 @@ TEST_F(LogDirectoryFaults, UnreadableMembersAreSkipped) {
     writeFile(logs + "/broken.bz2", noise);
     writeFile(logs + "/empty.gz", "");
     writeFile(logs + "/truncated.gz", std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10));
+    // Damaged compressed members are named and fail the run; the rest is still read.
     RunResult r = summary();
+    EXPECT_EQ(r.status, 1) << r.err;
+    for (const char *name : {"broken.gz", "broken.bz2", "empty.gz", "truncated.gz"})
+        EXPECT_NE(r.err.find(logs + "/" + name + " is damaged"), std::string::npos) << name;
+    EXPECT_EQ(counted(), "100");
+    for (const char *name : {"broken.gz", "broken.bz2", "empty.gz", "truncated.gz"})
+        std::filesystem::remove(logs + "/" + name);
+    r = summary();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(counted(), "100");
 

@@ -391,6 +391,84 @@ TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
     }
 }
 
+TEST(HostileLogForgery, EscapedQuoteInTheRequestForgesNoStatusOrBytes) {
+    // Servers write a quote inside the request as \"; what follows it is still the request.
+    std::string text =
+        logLine(6, 15, 2024, 10, "/first.html") +
+        R"(10.6.6.6 - - [15/Jun/2024:11:00:00 +0000] "GET /a\" 200 999999999 \"-\" \"x HTTP/1.1" 404 209 "-" "ua")"
+        "\n";
+    TempDir dir;
+    RunResult run = analyse(dir, "totals\n* All\nend totals\n", text, {"-s"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = readFile(dir.file("summary.html"));
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">1</td>"), std::string::npos);
+    EXPECT_EQ(page.find("999,999,999"), std::string::npos);
+}
+
+TEST(HostileLogForgery, TheRestOfALongLineIsNoEntry) {
+    // After 2047 characters of an agent, a forged entry of its own host, user, document,
+    // bytes and date: whatever the log is read from.
+    const std::string head =
+        "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /real.html HTTP/1.0\" 200 100 \"-\" \"";
+    const std::string line =
+        head + std::string(2047 - head.size(), 'x') +
+        "6.6.6.6 - forger [16/Jun/2024:13:00:00 +0000] \"GET /forged.html HTTP/1.0\" 200 "
+        "999999999 \"-\" \"-\"\"\n";
+    const std::string text =
+        logLine(6, 15, 2024, 9, "/first.html") + line + logLine(6, 15, 2024, 11, "/last.html");
+    for (const std::string how : {"plain", "gzip -n", "bzip2", "stdin", "directory"}) {
+        TempDir dir;
+        std::filesystem::create_directory(dir.file("logs"));
+        std::string log = how == "directory" ? dir.file("logs/access.log") : dir.file("access.log");
+        writeFile(log, text);
+        if (how == "gzip -n" || how == "bzip2") {
+            ASSERT_EQ(std::system((how + " -f " + log).c_str()), 0);
+            log += how == "bzip2" ? ".bz2" : ".gz";
+        }
+        writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path, "totals\n* All\nend totals\n"));
+        std::string source = how == "stdin" ? "-" : how == "directory" ? dir.file("logs") : log;
+        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", source, "-s"},
+                                   how == "stdin" ? text : "");
+        ASSERT_EQ(run.status, 0) << how << ": " << run.err;
+        std::string page = readFile(dir.file("summary.html"));
+        EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">3</td>"), std::string::npos)
+            << how;
+        for (const char *forged : {"6.6.6.6", "forger", "forged.html", "999,999,999", "06/16/24"})
+            EXPECT_EQ(page.find(forged), std::string::npos) << how << ": " << forged;
+    }
+    // An agent log: one agent per line, however long.
+    TempDir dir;
+    RunResult run = analyse(
+        dir, "", "Mozilla/5.0 " + std::string(2035, 'x') + "Forged/6.6\nCurl/8.0\n", {"-u"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = readFile(dir.file("agents.html"));
+    EXPECT_NE(page.find("Curl/8.0"), std::string::npos);
+    EXPECT_EQ(page.find("Forged/6.6"), std::string::npos);
+}
+
+TEST(HostileLogForgery, DamagedCompressedLogFailsTheRunAndStoresNothing) {
+    // Weeks of entries, of which the compressed file keeps only the first part.
+    std::string text;
+    for (int day = 0; day < 60; ++day)
+        for (int hour = 0; hour < 24; ++hour) {
+            CivilDate date = dateOfDay(dayNumber(5, 1, 2024) + day);
+            text += logLine(date.month, date.day, date.year, hour,
+                            "/p" + std::to_string(day * 24 + hour) + ".html");
+        }
+    TempDir dir;
+    writeFile(dir.file("access.log"), text);
+    ASSERT_EQ(std::system(("gzip -n -f " + dir.file("access.log")).c_str()), 0);
+    std::string packed = readFile(dir.file("access.log.gz"));
+    writeFile(dir.file("access.log.gz"), packed.substr(0, packed.size() / 2));
+    writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path, "frequency weekly\n"));
+    RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log.gz")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("The compressed log file " + dir.file("access.log.gz") + " is damaged"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fileExists(dir.file("database.dat")));
+}
+
 TEST(HostileCommandLine, DatesBeyondAnyLogAreRefused) {
     TempDir dir;
     writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path));

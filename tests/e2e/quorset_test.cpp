@@ -1,9 +1,8 @@
 // End-to-end tests of quorset: the real program is answered through a pipe on
 // standard input, as an operator would answer at the console, and the file it
 // writes is compared piece by piece with the expected configuration.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,7 +42,8 @@ std::string lines(const std::vector<std::string> &answers) {
 }
 
 bool endsWith(const std::string &text, const std::string &end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 size_t countOf(const std::string &text, const std::string &what) {
@@ -128,6 +128,8 @@ class Session {
 
     void interrupt() { kill(pid_, SIGINT); }
 
+    std::string output() const { return readFile(outPath_); }
+
     Result finish() {
         close(in_);
         in_ = -1;
@@ -150,14 +152,14 @@ class Session {
 
 // What the written configuration should say.
 struct Expect {
-    std::string logPath = "/usr/local/httpd/logs/";
+    std::string logPath = "/dev/null";
     std::string reportDir;
     std::string frequency = "weekly";
     std::string weekStart = "sunday";
     std::string dateFormat = "mm/dd/yy";
     std::string order = "accesses";
-    std::string host = "WWW.EXAMPLE.COM";
-    std::string domain = "COM";
+    std::string host = "www.example.com";
+    std::string domain = "com";
     std::string dns = "off";
     std::string heading = "Web Server Statistics";
     int top = 10;
@@ -169,9 +171,9 @@ struct Expect {
     int topTrails = 10;
     bool visits = true;
     int visitCount = 10;
-    bool referers = false;
+    bool referers = true;
     int topReferers = 10;
-    bool agents = false;
+    bool agents = true;
     int topAgents = 10;
     bool nocase = false;
 };
@@ -201,19 +203,24 @@ std::vector<std::string> expectedChunks(const Expect &e) {
     c.push_back(
         "#Documents (or patterns, using *, ? and | ) for which\n#you always want to see totals. "
         "After each pattern\n#comes the descriptive name that will appear\n#in reports. Note that "
-        "the allow, ignore,\n#and suffixes rules are applied first.\ntotals\n* Overall Hits\n/ Home "
-        "Page Accesses\n#\n#This should give you ideas if you run an ISP\n#/~pemberly/* Tovan "
-        "Pemberly's documents\n#\n#And how about this to total up two different URLs?\n#Note the use "
+        "the allow, ignore,\n#and suffixes rules are applied first.\ntotals\n* All accesses\n"
+        "*.html|*.htm|*.shtml|*.php|*/ Pages\n*.gif|*.jpg|*.jpeg|*.png|*.svg|*.ico|*.webp Images\n"
+        "/ Home Page Accesses\n#\n#This should give you ideas if you run an ISP\n#/~pemberly/* "
+        "Tovan "
+        "Pemberly's documents\n#\n#And how about this to total up two different URLs?\n#Note the "
+        "use "
         "of | to indicate OR.\n#\n#/~pemberly/*|/cgi-pemberly/*\nend totals\n\n");
     c.push_back("#Sorting order for charts and tables\norder " + e.order + "\n\n");
     c.push_back("#We want the documents report\ndocuments on\n\n#How many documents to list\n" +
                 count("top", e.top));
     c.push_back("#Our top-level URL, to create links to the documents\ntopurl http://" + e.host +
                 "\n\n");
-    c.push_back("#Documents to be allowed in statistics (* alone matches anything)\nallow\n*\nend "
-                "allow\n\n");
-    c.push_back("#Documents to be ignored in statistics\nignore\n#Example (commented out): ignore "
-                "all .gif images\n#*.gif\nend ignore\n\n");
+    c.push_back(
+        "#Documents to be allowed in statistics (* alone matches anything)\nallow\n*\nend "
+        "allow\n\n");
+    c.push_back(
+        "#Documents to be ignored in statistics\nignore\n#Example (commented out): ignore "
+        "all .gif images\n#*.gif\nend ignore\n\n");
     c.push_back(std::string(e.trails ? "#Do list trails\ntrails on\n\n"
                                      : "#The trails report is turned off.\ntrails off\n\n") +
                 "#How many trails to list\n" + count("toptrails", e.topTrails));
@@ -232,16 +239,20 @@ std::vector<std::string> expectedChunks(const Expect &e) {
     c.push_back(std::string(e.referers ? "#The user wants referer reports.\nreferers on\n\n"
                                        : "#No referer reports.\nreferers off\n\n") +
                 count("topreferers", e.topReferers));
-    c.push_back("#Ignore references from the same site, in order\n#to produce a useful list of "
-                "outside references\nignorereferers\nhttp://" +
-                e.host + "*\nend ignorereferers\n\n");
+    c.push_back(
+        "#Ignore references from the same site, in order\n#to produce a useful list of "
+        "outside references\nignorereferers\nhttp://" +
+        e.host + "*\nend ignorereferers\n\n");
     c.push_back(std::string(e.agents ? "#The user wants user agent reports.\nuseragents on\n\n"
                                      : "#No user agent reports.\nuseragents off\n\n") +
-                count("topuseragents", e.topAgents));
-    c.push_back("#Sites to be allowed in statistics (* alone matches anything)\nallowsites\n*\nend "
-                "allowsites\n\n");
-    c.push_back("#Sites to be ignored in statistics\nignoresites\n#Example (commented out): ignore "
-                "all .com sites\n#*.com\nend ignoresites\n\n");
+                count("topuseragents", e.topAgents) +
+                "#List the documents that were asked for but not found\nnotfound yes\n\n");
+    c.push_back(
+        "#Sites to be allowed in statistics (* alone matches anything)\nallowsites\n*\nend "
+        "allowsites\n\n");
+    c.push_back(
+        "#Sites to be ignored in statistics\nignoresites\n#Example (commented out): ignore "
+        "all .com sites\n#*.com\nend ignoresites\n\n");
     c.push_back(
         "#Domain groups\n#These are used to combine countries into continents.\n#Feel free to "
         "change them.\n\ndomaingroups\n"
@@ -264,11 +275,13 @@ std::vector<std::string> expectedChunks(const Expect &e) {
         "SouthPacific AN AS BV CC CK CX FJ FM FO GU HM IO KM MH MP MV\n"
         "SouthPacific NC PF PG PN RE SJ SO TF TK TV VU WF\n"
         "end domaingroups\n");
-    c.push_back("#The header section contains any HTML you wish to\n#insert at the beginning of "
-                "every page.\nheader\n<body bgcolor=\"FFFFFF\">\n<h1>" +
-                e.heading + "</h1>\nend header\n\n");
-    c.push_back("#The footer section contains any HTML you wish to\n#insert at the end of every "
-                "page.\nfooter\n</body>\nend footer\n\n");
+    c.push_back(
+        "#The header section contains any HTML you wish to\n#insert at the beginning of "
+        "every page.\nheader\n<body bgcolor=\"FFFFFF\">\n<h1>" +
+        e.heading + "</h1>\nend header\n\n");
+    c.push_back(
+        "#The footer section contains any HTML you wish to\n#insert at the end of every "
+        "page.\nfooter\n</body>\nend footer\n\n");
     if (e.nocase) c.push_back("#Case insensitive treatment of URLs.\nnocase\n\n");
     return c;
 }
@@ -278,34 +291,40 @@ void expectConfiguration(const std::string &path, const Expect &e) {
     std::vector<std::string> chunks = expectedChunks(e);
     size_t at = 0;
     for (size_t i = 0; i < chunks.size(); ++i) {
-        ASSERT_EQ(file.substr(at, chunks[i].size()), chunks[i]) << "chunk " << i + 1 << " of " << path;
+        ASSERT_EQ(file.substr(at, chunks[i].size()), chunks[i])
+            << "chunk " << i + 1 << " of " << path;
         at += chunks[i].size();
     }
     EXPECT_EQ(at, file.size()) << "unexpected text after the last chunk of " << path;
 }
 
-const char *const DEFAULT_LOG = "/usr/local/httpd/logs/";
-
-// Answers to the log question that end up with its default, whether or not
-// that path exists on this machine.
+// The log offered by default depends on the machine; the other tests name one.
 std::vector<std::string> defaultLogAnswers() {
-    struct stat st;
-    if (stat(DEFAULT_LOG, &st) == 0) return {""};
-    return {"", "y"};
+    return {"/dev/null"};
 }
 
 // Every answer after the report directory left at its default.
 const std::vector<std::string> DEFAULT_TAIL = {
-    "",          // host name
-    "", "",      // order, frequency
-    "",          // documents
-    "", "", "",  // sites, count, dns
-    "", "",      // domains, count
-    "", "",      // trails, count
-    "", "",      // visits, count
-    "", "",      // referers, browsers
-    "",          // case
-    "", "",      // week start, date format
+    "www.example.com",  // host name
+    "",
+    "",  // order, frequency
+    "",  // documents
+    "",
+    "",
+    "",  // sites, count, dns
+    "",
+    "",  // domains, count
+    "",
+    "",  // trails, count
+    "",
+    "",  // visits, count
+    "",
+    "",  // referers, count
+    "",
+    "",  // browsers, count
+    "",  // case
+    "",
+    "",  // week start, date format
 };
 
 std::string defaultDialogue(const std::string &reportDir, std::vector<std::string> head = {""}) {
@@ -336,8 +355,10 @@ class QuorsetTest : public ::testing::Test {
         fs::remove_all(root_, ec);
     }
 
-    std::unique_ptr<Session> start(const std::vector<std::string> &args, const char *binary = QUORSET_BIN) {
-        return std::make_unique<Session>(binary, args, work_, root_ + "/io" + std::to_string(runs_++));
+    std::unique_ptr<Session> start(const std::vector<std::string> &args,
+                                   const char *binary = QUORSET_BIN) {
+        return std::make_unique<Session>(binary, args, work_,
+                                         root_ + "/io" + std::to_string(runs_++));
     }
 
     Result run(const std::vector<std::string> &args, const std::string &input) {
@@ -352,7 +373,7 @@ class QuorsetTest : public ::testing::Test {
 };
 
 TEST_F(QuorsetTest, DefaultDialogueWritesTheWholeFile) {
-    std::string reports = root_ + "/reports";
+    std::string reports = root_ + "/www/html/reports";
     Result r = run({}, defaultDialogue(reports));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -360,22 +381,27 @@ TEST_F(QuorsetTest, DefaultDialogueWritesTheWholeFile) {
     EXPECT_EQ(r.out.rfind("Quorvel 5.0 interactive configuration file maker\n\n", 0), 0u);
     EXPECT_NE(r.out.find("What filename should the configuration file have?\n[quorvel.conf] "),
               std::string::npos);
-    EXPECT_NE(r.out.find("\nThe configuration file name will be: quorvel.conf\n\n"), std::string::npos);
-    EXPECT_NE(r.out.find("That directory does not currently exist. That's OK.\nAttempting to create "
-                         "it...\n\nCreated. Permissions set to 700 (owner access only).\n"),
+    EXPECT_NE(r.out.find("\nThe configuration file name will be: quorvel.conf\n\n"),
               std::string::npos);
+    EXPECT_NE(
+        r.out.find("That directory does not currently exist. That's OK.\nAttempting to create "
+                   "it...\n\nCreated. Permissions set to 755 (readable by the web server).\n"),
+        std::string::npos);
     EXPECT_NE(r.out.find("If your server is accessed by machines\nthroughout the world, and your "
                          "log file\ncontains full hostnames, you will probably\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("\nTrails and Visits\n\n"), std::string::npos);
-    EXPECT_TRUE(endsWith(r.out, "\nWriting configuration file...\nDone. The file quorvel.conf is "
-                                "complete.\n"))
+    EXPECT_TRUE(endsWith(r.out,
+                         "\nWriting configuration file...\nDone. The file quorvel.conf is "
+                         "complete.\n"))
         << r.out;
 
     struct stat st;
-    ASSERT_EQ(stat(reports.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    for (const std::string &dir : {root_ + "/www", root_ + "/www/html", reports}) {
+        ASSERT_EQ(stat(dir.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0755u) << dir;
+    }
 
     Expect e;
     e.reportDir = reports;
@@ -385,12 +411,91 @@ TEST_F(QuorsetTest, DefaultDialogueWritesTheWholeFile) {
     EXPECT_EQ(listDir(work_), std::vector<std::string>{"quorvel.conf"});
 }
 
+// The nearest ancestor of a path (or the path) that does not exist: what
+// creating the path adds, and so what a test removes again.
+fs::path firstMissing(fs::path path) {
+    fs::path top;
+    for (; !path.empty() && !fs::exists(fs::symlink_status(path)); path = path.parent_path())
+        top = path;
+    return top;
+}
+
+struct RemoveAfter {
+    std::vector<fs::path> paths;
+    ~RemoveAfter() {
+        std::error_code ec;
+        for (const fs::path &p : paths) {
+            if (!p.empty()) fs::remove_all(p, ec);
+        }
+    }
+};
+
+// Enter at every question on a machine with an Apache log gives a file that
+// the analyser runs without a word, with history charts of the totals.
+TEST_F(QuorsetTest, AllDefaultsMakeAWorkingConfiguration) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to create the usual log and report places";
+    const std::string apacheLog = "/var/log/apache2/access.log";
+    RemoveAfter made;
+    made.paths.push_back(firstMissing(apacheLog));
+    if (!made.paths[0].empty()) {
+        fs::create_directories(fs::path(apacheLog).parent_path());
+        writeFile(apacheLog, "");
+    }
+    auto s = start({});
+    s->send("\n\n\n");  // file name, log, heading
+    const std::string ask = "What directory should quorvel write its reports to?\n[";
+    ASSERT_TRUE(s->waitFor(ask));
+    std::string out = s->output();
+    size_t at = out.find(ask) + ask.size();
+    std::string offered = out.substr(at, out.find("] ", at) - at);
+    made.paths.push_back(firstMissing(offered));
+    s->send(std::string(21, '\n'));
+    Result r = s->finish();
+
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    struct stat st;
+    ASSERT_EQ(stat(offered.c_str(), &st), 0) << offered;
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    if (!made.paths[1].empty()) {
+        EXPECT_EQ(st.st_mode & 07777, 0755u);
+    }
+    std::string conf = readFile(work_ + "/quorvel.conf");
+    for (const std::string &line :
+         {"logfile " + apacheLog, "reportdir " + offered, std::string("referers on"),
+          std::string("useragents on"), std::string("notfound yes")}) {
+        EXPECT_NE(conf.find("\n" + line + "\n"), std::string::npos) << line;
+    }
+    EXPECT_EQ(conf.find("\ntopurl"), std::string::npos);  // the machine's name is only offered
+
+    // The analyser, with the reports and the log in the test's directory.
+    std::string reports = root_ + "/reports";
+    fs::create_directories(reports);
+    conf.replace(conf.find("reportdir " + offered), 10 + offered.size(), "reportdir " + reports);
+    writeFile(work_ + "/quorvel.conf", conf);
+    std::string log;
+    for (int day : {6, 13, 14, 20}) {
+        log += "10.0.0.1 - - [" + std::to_string(day) +
+               "/Oct/1997:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 100 \"-\" \"Agent/1.0\"\n";
+    }
+    writeFile(root_ + "/access.log", log);
+    r = start({"-c", work_ + "/quorvel.conf", "-l", root_ + "/access.log", "-b", "10/05/97", "-e",
+               "10/25/97"},
+              QUORVEL_BIN)
+            ->finish();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string index = readFile(reports + "/index.html");
+    EXPECT_NE(index.find("<img src=\"1t.gif\""), std::string::npos) << index;
+    EXPECT_NE(index.find("<tr><td>All accesses</td>"), std::string::npos) << index;
+}
+
 TEST_F(QuorsetTest, NoSitesSkipsDnsAndDomains) {
     std::string reports = root_ + "/reports";
     std::vector<std::string> answers = {"plain.conf"};
     for (const std::string &a : defaultLogAnswers()) answers.push_back(a);
-    answers.insert(answers.end(), {"", reports, "", "", "", "", "n",  // sites: no
-                                   "", "", "", "", "", "", "", "", ""});
+    answers.insert(answers.end(), {"", reports, "www.example.com", "", "", "", "n",  // sites: no
+                                   "", "", "", "", "", "", "", "", "", "", ""});
     Result r = run({}, lines(answers));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -413,34 +518,39 @@ TEST_F(QuorsetTest, EveryAnswerChangedWithRetries) {
     std::string log = root_ + "/access.log";
     writeFile(log, "");
     std::string reports = root_ + "/out";
-    Result r = run({}, lines({"custom.conf", log, "My Stats", reports, "INTRANET",
-                              "size", "BYTES",      // order, asked again once
-                              "Monthly", "ALL",     // frequency, documents
-                              "y", "25 please",     // sites
-                              "maybe", "FAST",      // dns, asked again once
-                              "n",                  // domains
-                              "n",                  // trails
-                              "yes", "all",         // visits
-                              "y", "7",             // referers
-                              "Y", "ALL",           // browsers
-                              "y",                  // case
-                              "x", "Thursday",      // week start, asked again once
+    Result r = run({}, lines({"custom.conf", log,         "My Stats", reports,
+                              "INTRANET",    "size",      "BYTES",  // order, asked again once
+                              "Monthly",     "ALL",                 // frequency, documents
+                              "y",           "25 please",           // sites
+                              "maybe",       "FAST",                // dns, asked again once
+                              "n",                                  // domains
+                              "n",                                  // trails
+                              "yes",         "all",                 // visits
+                              "y",           "7",                   // referers
+                              "Y",           "ALL",                 // browsers
+                              "y",                                  // case
+                              "x",           "Thursday",            // week start, asked again once
                               "DD.MM.YYYY"}));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("That file or directory cannot be accessed!"), std::string::npos);
-    EXPECT_EQ(countOf(r.out, "\nPlease type either accesses or bytes.\nPress enter to accept the "
-                             "default.\n\n"),
+    EXPECT_EQ(countOf(r.out,
+                      "\nPlease type either accesses or bytes.\nPress enter to accept the "
+                      "default.\n\n"),
               1u);
-    EXPECT_EQ(countOf(r.out, "\nPlease type on, off, or fast.\nPress enter to accept the default.\n\n"),
+    EXPECT_EQ(
+        countOf(r.out, "\nPlease type on, off, or fast.\nPress enter to accept the default.\n\n"),
+        1u);
+    EXPECT_NE(
+        r.out.find("Since you have selected 'fast' DNS, quorvel\nprobably will not produce a "
+                   "useful domains\nreport. We recommend answering n to the next\nquestion.\n\n"),
+        std::string::npos);
+    EXPECT_EQ(countOf(r.out,
+                      "\nPlease type the weekday a new week should begin with, or press "
+                      "enter\nto accept the default of Sunday.\n\n"),
               1u);
-    EXPECT_NE(r.out.find("Since you have selected 'fast' DNS, quorvel\nprobably will not produce a "
-                         "useful domains\nreport. We recommend answering n to the next\nquestion.\n\n"),
-              std::string::npos);
-    EXPECT_EQ(countOf(r.out, "\nPlease type the weekday a new week should begin with, or press "
-                             "enter\nto accept the default of Sunday.\n\n"),
-              1u);
-    EXPECT_EQ(countOf(r.out, "Weeks begin on: Sun, Mon, Tues, Wed, Thurs, Fri or Sat?\n[Sunday] "), 2u);
+    EXPECT_EQ(countOf(r.out, "Weeks begin on: Sun, Mon, Tues, Wed, Thurs, Fri or Sat?\n[Sunday] "),
+              2u);
     EXPECT_EQ(r.out.find("Display how many trails?"), std::string::npos);
 
     Expect e;
@@ -471,7 +581,11 @@ TEST_F(QuorsetTest, TopDomainIgnoresClosingDotAndPort) {
     const struct {
         const char *host;
         const char *domain;
-    } cases[] = {{"www.Example.ORG.", "ORG"}, {"stats.example.net:8080", "net"}, {"...", "com"}};
+        const char *url;
+    } cases[] = {{"www.Example.ORG.", "ORG", "http://www.Example.ORG."},
+                 {"stats.example.net:8080", "net", "http://stats.example.net:8080"},
+                 {"...", "com", "http://..."},
+                 {"https://www.example.co.uk/", "uk", "https://www.example.co.uk/"}};
     for (const auto &c : cases) {
         std::string reports = root_ + "/reports";
         std::vector<std::string> answers = {""};
@@ -482,15 +596,17 @@ TEST_F(QuorsetTest, TopDomainIgnoresClosingDotAndPort) {
         Result r = run({}, lines(answers));
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         std::string file = readFile(work_ + "/quorvel.conf");
-        EXPECT_NE(file.find(std::string("\nmydomain ") + c.domain + "\n"), std::string::npos) << c.host;
-        EXPECT_NE(file.find(std::string("\ntopurl http://") + c.host + "\n"), std::string::npos);
+        EXPECT_NE(file.find(std::string("\nmydomain ") + c.domain + "\n"), std::string::npos)
+            << c.host;
+        EXPECT_NE(file.find(std::string("\ntopurl ") + c.url + "\n"), std::string::npos);
+        EXPECT_NE(file.find(std::string("\nignorereferers\n") + c.url + "*\n"), std::string::npos);
     }
 }
 
 TEST_F(QuorsetTest, ReportDirectoryIsAskedAgainUntilUsable) {
     std::string regular = root_ + "/plainfile";
     writeFile(regular, "x");
-    std::string uncreatable = root_ + "/no/such/parent";
+    std::string uncreatable = regular + "/no/such/parent";
     std::string existing = root_ + "/existing";
     fs::create_directories(existing);
 
@@ -501,20 +617,19 @@ TEST_F(QuorsetTest, ReportDirectoryIsAskedAgainUntilUsable) {
     Result r = run({}, lines(answers));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(countOf(r.out, "What directory should quorvel write its reports to?\n"
-                             "[/EXAMPLE/ONLY/home/pemberly/usage/] "),
-              3u);
-    EXPECT_NE(r.out.find("\nThat path points to a regular file, not to a\ndirectory! Please specify "
-                         "the path of a directory.\n\n"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("That directory does not currently exist. That's OK.\nAttempting to create "
-                         "it...\n\nquorset was unable to create the directory.\nPlease check the path "
-                         "and make sure the permissions\nof the parent directory allow you access.\n"),
-              std::string::npos);
+    EXPECT_EQ(countOf(r.out, "What directory should quorvel write its reports to?\n"), 3u);
+    EXPECT_NE(
+        r.out.find("\nThat path points to a regular file, not to a\ndirectory! Please specify "
+                   "the path of a directory.\n\n"),
+        std::string::npos);
+    EXPECT_NE(
+        r.out.find("That directory does not currently exist. That's OK.\nAttempting to create "
+                   "it...\n\nquorset was unable to create the directory.\nPlease check the path "
+                   "and make sure the permissions\nof the parent directory allow you access.\n"),
+        std::string::npos);
     EXPECT_NE(r.out.find("\nThat directory already exists. That's OK.\nPlease make sure it only "
                          "contains quorvel-related\nfiles before you run quorvel.\n\n"),
               std::string::npos);
-    EXPECT_FALSE(fs::exists(root_ + "/no"));
     Expect e;
     e.reportDir = existing;
     expectConfiguration(work_ + "/quorvel.conf", e);
@@ -522,8 +637,8 @@ TEST_F(QuorsetTest, ReportDirectoryIsAskedAgainUntilUsable) {
 
 TEST_F(QuorsetTest, MissingLogPathIsConfirmedOrAskedAgain) {
     std::string missing = root_ + "/nolog";
-    std::vector<std::string> answers = {"", missing, "n", missing, "maybe", "y", "",
-                                        root_ + "/reports"};
+    std::vector<std::string> answers = {"",      missing, "n", missing,
+                                        "maybe", "y",     "",  root_ + "/reports"};
     answers.insert(answers.end(), DEFAULT_TAIL.begin(), DEFAULT_TAIL.end());
     Result r = run({}, lines(answers));
 
@@ -531,7 +646,8 @@ TEST_F(QuorsetTest, MissingLogPathIsConfirmedOrAskedAgain) {
     EXPECT_EQ(countOf(r.out, "In what file or directory are your access logs?"), 2u);
     EXPECT_EQ(countOf(r.out, "quorvel is designed to study the access log of your\n"), 1u);
     EXPECT_EQ(countOf(r.out, "Please enter Y or N (for Yes or No).\n"), 1u);
-    EXPECT_NE(readFile(work_ + "/quorvel.conf").find("\nlogfile " + missing + "\n"), std::string::npos);
+    EXPECT_NE(readFile(work_ + "/quorvel.conf").find("\nlogfile " + missing + "\n"),
+              std::string::npos);
 }
 
 TEST_F(QuorsetTest, DecliningToOverwriteAsksForAnotherName) {
@@ -541,11 +657,13 @@ TEST_F(QuorsetTest, DecliningToOverwriteAsksForAnotherName) {
     Result r = run({"existing.conf"}, defaultDialogue(reports, {"n", "fresh.conf"}));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("\nThe configuration file name will be: existing.conf\n\nThat file already "
-                         "exists! Do you want to overwrite it? (Y or N)\n[N] "),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("\nThe configuration file name will be: existing.conf\n\nThat file already "
+                   "exists! Do you want to overwrite it? (Y or N)\n[N] "),
+        std::string::npos);
     EXPECT_EQ(countOf(r.out, "What filename should the configuration file have?"), 1u);
-    EXPECT_NE(r.out.find("\nThe configuration file name will be: fresh.conf\n\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nThe configuration file name will be: fresh.conf\n\n"),
+              std::string::npos);
     EXPECT_NE(r.out.find("Done. The file fresh.conf is complete.\n"), std::string::npos);
     EXPECT_EQ(readFile(work_ + "/existing.conf"), old);
     Expect e;
@@ -603,15 +721,34 @@ TEST_F(QuorsetTest, InterruptedDialogueLeavesTheOldFileIntact) {
 }
 
 TEST_F(QuorsetTest, UnwritableFileStopsBeforeTheDialogue) {
-    Result r = run({"missing/dir/q.conf"}, "");
+    for (std::string name : {"missing/dir/q.conf", ""}) {
+        Result r = run({name}, "\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("\nThe configuration file name will be: " + name +
+                             "\n\nquorset cannot open the file: " + name + "\n" +
+                             std::string(CANNOT_WRITE_TAIL)),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(r.out.find("access logs"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// A link that someone else planted in a shared directory must not lead the
+// new file onto a file of the user running quorset.
+TEST_F(QuorsetTest, ForeignLinkIsNotFollowed) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the link away";
+    writeFile(work_ + "/real.conf", "old\n");
+    ASSERT_EQ(symlink("real.conf", (work_ + "/link.conf").c_str()), 0);
+    ASSERT_EQ(lchown((work_ + "/link.conf").c_str(), 65534, 65534), 0);  // nobody
+    Result r = run({"link.conf"}, defaultDialogue(root_ + "/reports", {"y"}));
+
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\nThe configuration file name will be: missing/dir/q.conf\n\nquorset cannot "
-                         "open the file: missing/dir/q.conf\n" +
-                         std::string(CANNOT_WRITE_TAIL)),
+    EXPECT_NE(r.out.find("quorset cannot open the file: link.conf\nIts path leads through a "
+                         "symbolic link that belongs to another\nuser"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.out.find("access logs"), std::string::npos);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readFile(work_ + "/real.conf"), "old\n");
 }
 
 TEST_F(QuorsetTest, FailedFinalWriteIsReportedAndKeepsNothingBehind) {
@@ -624,9 +761,10 @@ TEST_F(QuorsetTest, FailedFinalWriteIsReportedAndKeepsNothingBehind) {
     Result r = s->finish();
 
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\nWriting configuration file...\nquorset cannot open the file: conf/q.conf\n" +
-                         std::string(CANNOT_WRITE_TAIL)),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("\nWriting configuration file...\nquorset cannot open the file: conf/q.conf\n" +
+                   std::string(CANNOT_WRITE_TAIL)),
+        std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("Done."), std::string::npos);
     EXPECT_EQ(listDir(work_), std::vector<std::string>{});
@@ -638,6 +776,12 @@ TEST_F(QuorsetTest, TwoArgumentsPrintUsage) {
     EXPECT_EQ(r.err, "Usage: quorset filename.conf\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(listDir(work_), std::vector<std::string>{});
+    for (const char *help : {"-h", "--help"}) {
+        r = run({help}, "");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: quorset filename.conf\n", 0), 0u) << r.out;
+        EXPECT_EQ(listDir(work_), std::vector<std::string>{});
+    }
 }
 
 TEST_F(QuorsetTest, QuorsetFileIsAcceptedByAnalyser) {
@@ -646,10 +790,12 @@ TEST_F(QuorsetTest, QuorsetFileIsAcceptedByAnalyser) {
     std::string reports = root_ + "/reports";
     std::vector<std::string> plain = {"plain.conf", log, "", reports};
     plain.insert(plain.end(), DEFAULT_TAIL.begin(), DEFAULT_TAIL.end());
-    std::vector<std::string> varied = {"varied.conf", log, "Usage", reports, "www.example.org.",
-                                       "bytes", "daily", "all", "y", "all", "fast", "y", "all",
-                                       "y", "all", "y", "all", "y", "all", "y", "all", "y",
-                                       "mon", "yyyy-mm-dd"};
+    std::vector<std::string> varied = {
+        "varied.conf", log,     "Usage", reports,     "www.example.org.",
+        "bytes",       "daily", "all",   "y",         "all",
+        "fast",        "y",     "all",   "y",         "all",
+        "y",           "all",   "y",     "all",       "y",
+        "all",         "y",     "mon",   "yyyy-mm-dd"};
     ASSERT_EQ(run({}, lines(plain)).status, 0);
     ASSERT_EQ(run({}, lines(varied)).status, 0);
 

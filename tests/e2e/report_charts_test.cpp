@@ -99,7 +99,8 @@ TEST(ReportCharts, UnwritableChartStopsTheRun) {
     ASSERT_EQ(mkdir(dir.file(week + "h.gif").c_str(), 0700), 0);
     RunResult run = analyse(dir, "", weekLog(), {"-b", "10/05/97", "-e", "10/11/97"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Can't write to file! Filename: " + dir.file(week + "h.gif") + "\n");
+    EXPECT_EQ(run.err,
+              "Can't write to file! Filename: " + dir.file(week + "h.gif") + ": Is a directory\n");
     EXPECT_FALSE(fileExists(dir.file("database.dat")));
     // The page that was being written when the run stopped leaves no temporary file.
     for (const auto &entry : std::filesystem::directory_iterator(dir.path))

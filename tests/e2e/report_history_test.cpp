@@ -174,16 +174,19 @@ TEST(ReportHistory, MissingPagesAreLeftOut) {
               std::string::npos);
 }
 
-TEST(ReportHistory, LatestFiguresSkipThePeriodInProgress) {
+TEST(ReportHistory, LatestFiguresAndAveragesSkipThePeriodInProgress) {
     TempDir dir;
-    CivilDate before = civilDaysFromToday(-7), today = civilDaysFromToday(0);
-    std::string log = lines(3, before.month, before.day, before.year, "/a.html") +
-                      lines(5, today.month, today.day, today.year, "/a.html");
+    CivilDate first = civilDaysFromToday(-14), before = civilDaysFromToday(-7),
+              today = civilDaysFromToday(0);
+    std::string log = lines(5, first.month, first.day, first.year, "/a.html") +
+                      lines(3, before.month, before.day, before.year, "/a.html") +
+                      lines(10, today.month, today.day, today.year, "/a.html");
     RunResult run = analyse(dir, "totals\n*.html HTML\nend\n", log);
     ASSERT_EQ(run.status, 0) << run.err;
     std::string index = readFile(dir.file("index.html"));
-    EXPECT_NE(index.find("<tr><td>HTML</td>" + cell("8") + cell("800") + cell("4") + cell("400") +
-                         cell("3") + cell("300") + "</tr>"),
+    // Averages over the two complete weeks only.
+    EXPECT_NE(index.find("<tr><td>HTML</td>" + cell("18") + cell("1,800") + cell("4") +
+                         cell("400") + cell("3") + cell("300") + "</tr>"),
               std::string::npos)
         << index;
     EXPECT_NE(index.find("<img src=\"1t.gif\""), std::string::npos);

@@ -142,6 +142,33 @@ TEST(ReportSections, NoLinks) {
     EXPECT_EQ(page.find("<a href=\"http://ref"), std::string::npos);
 }
 
+TEST(ReportSections, DocumentsLinkOnlyToTheSite) {
+    std::string log = logLine(10, 6, 1997, 10, "/a.html") +
+                      logLine(10, 6, 1997, 10, "//evil.example/steal") +
+                      logLine(10, 6, 1997, 10, "@evil.example/x");
+    TempDir plain, site;
+    ASSERT_EQ(analyse(plain, "", log, WEEK_WINDOW).status, 0);
+    ASSERT_EQ(analyse(site, "topurl http://www.example.com\n", log, WEEK_WINDOW).status, 0);
+    std::string page = pageOf(plain, WEEK);
+    EXPECT_NE(page.find(row(2, "//evil.example/steal", "1", "100")), std::string::npos) << page;
+    EXPECT_NE(page.find(link("/a.html")), std::string::npos);
+    page = pageOf(site, WEEK);
+    EXPECT_NE(page.find(row(3, "@evil.example/x", "1", "100")), std::string::npos) << page;
+    EXPECT_NE(page.find("<a href=\"http://www.example.com/a.html\">/a.html</a>"),
+              std::string::npos);
+}
+
+TEST(ReportSections, TemplatesWithWidthsAndFlags) {
+    TempDir dir;
+    std::string config =
+        "htmlweekofheading\nWeek [%-10s|%.5s]\nend\n"
+        "htmldocumentsreportlabelbyaccesses\n<h3>Top %'d of %03d</h3>\nend\n";
+    ASSERT_EQ(analyse(dir, config, logLine(10, 6, 1997, 10, "/a.html"), WEEK_WINDOW).status, 0);
+    std::string page = pageOf(dir, WEEK);
+    EXPECT_NE(page.find("<title>Week [10/05/97  |10/11]\n</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<h3>Top 1 of 001</h3>"), std::string::npos);
+}
+
 TEST(ReportSections, OrderBytesOnALogWithoutByteCounts) {
     TempDir dir;
     std::string log =

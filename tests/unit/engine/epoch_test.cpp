@@ -15,27 +15,31 @@ struct FrequencyGuard {
     }
 };
 
-int weekday(int day) { return ((day + 5) % 7 + 7) % 7; }  // 0 Sunday in the program's calendar
-
-TEST(EngineEpoch, WeeklyAlignmentFollowsWeekStart) {
+TEST(EngineEpoch, WeeksBeginOnTheConfiguredWeekday) {
     FrequencyGuard guard;
     frequency = FREQ_WEEKLY;
-    int day = dateToDay(5, 14, 2015);
+    // 3 March 2024 and 5 March 2000 were Sundays, 26 December 1999 too; 29 February 2000
+    // has no day number of its own, so that week is one day short.
+    int sunday = dateToDay(3, 3, 2024);
     for (int start = 0; start < 7; ++start) {
         weekStart = start;
-        int aligned = epochAlign(day);
-        EXPECT_LE(aligned, day);
-        EXPECT_GT(aligned, day - 7);
-        EXPECT_EQ(weekday(aligned), start);
-        EXPECT_EQ(dateToWeekday(5, 14, 2015), day - aligned);
-        EXPECT_EQ(epochAlign(aligned + 6), aligned);  // last day of the week
-        EXPECT_EQ(epochAlign(aligned + 7), aligned + 7);
-        EXPECT_EQ(epochAdvance(aligned), aligned + 7);
+        for (int d = sunday; d < sunday + 7; ++d) {
+            int aligned = epochAlign(d);
+            EXPECT_EQ(aligned, d - (d - sunday - start + 7) % 7) << start << " " << d;
+            EXPECT_EQ(dateToWeekday(3, 3 + d - sunday, 2024), (d - sunday - start + 7) % 7);
+            EXPECT_EQ(epochAdvance(aligned), aligned + 7);
+        }
     }
-    weekStart = 0;
-    int sundayStart = epochAlign(day);
     weekStart = 1;
-    EXPECT_EQ(epochAlign(day), sundayStart + 1 > day ? sundayStart - 6 : sundayStart + 1);
+    EXPECT_EQ(epochAlign(sunday), dateToDay(2, 26, 2024));
+    weekStart = 0;
+    EXPECT_EQ(dayToWeekday(dateToDay(3, 5, 2000)), 0);
+    EXPECT_EQ(dayToWeekday(dateToDay(12, 26, 1999)), 0);
+    EXPECT_EQ(dayToWeekday(dateToDay(1, 1, 1971)), 5);
+    EXPECT_EQ(epochAlign(dateToDay(3, 1, 2000)), dateToDay(2, 27, 2000));
+    EXPECT_EQ(epochAdvance(dateToDay(2, 27, 2000)), dateToDay(3, 5, 2000));
+    // A bridging week that starts on a Wednesday runs to the Saturday.
+    EXPECT_EQ(epochAdvance(sunday + 3), sunday + 7);
 }
 
 TEST(EngineEpoch, MonthlyAlignmentAndAdvance) {

@@ -43,8 +43,11 @@ protected:
 TEST_F(EnginePage, HeadingsOfEachFrequency) {
     int day = dateToDay(2, 1, 2024);
     EXPECT_EQ(capture([&](FILE *p) { epochHeadingBody(p, day, FREQ_DAILY); }), "Day of 02/01/2024\n");
+    frequency = FREQ_WEEKLY;
+    weekStart = 4;  // 1 February 2024 was a Thursday
     EXPECT_EQ(capture([&](FILE *p) { epochHeadingBody(p, day, FREQ_WEEKLY); }),
               "Week of 02/01/2024 to 02/07/2024\n");
+    weekStart = 0;
     EXPECT_EQ(capture([&](FILE *p) { epochHeadingBody(p, day, FREQ_MONTHLY); }),
               "Month of 02/01/2024 to 02/29/2024");
     firstDay = day;
@@ -62,7 +65,8 @@ TEST_F(EnginePage, HeadingsOfEachFrequency) {
 TEST_F(EnginePage, OperatorHeadingTextCannotReachPastItsArguments) {
     textResources[HTMLDAYOFHEADING].text = const_cast<char *>("%n%d %s %s %x 100%%");
     int day = dateToDay(2, 1, 2024);
-    EXPECT_EQ(capture([&](FILE *p) { epochHeadingBody(p, day, FREQ_DAILY); }), "%n%d 02/01/2024  %x 100%\n");
+    EXPECT_EQ(capture([&](FILE *p) { epochHeadingBody(p, day, FREQ_DAILY); }),
+              "%n%d %s %s %x 100%\n");
 }
 
 TEST_F(EnginePage, HeaderAndFooterReplaceTheBodyTags) {

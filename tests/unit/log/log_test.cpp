@@ -233,6 +233,26 @@ TEST_F(LogParse, CombinedRefererAndAgent)
     EXPECT_STREQ(entry.referer, "http://b/");
 }
 
+TEST_F(LogParse, EscapedQuotesStayInsideTheirField) {
+    ASSERT_EQ(
+        parse(
+            R"(h - - [10/Oct/1997:13:55:36] "GET /a\" 200 999999999 \"-\" \"x HTTP/1.1" 404 209 "-" "ua")"
+            "\n"),
+        LOG_OK);
+    EXPECT_EQ(entry.result, 404);
+    EXPECT_EQ(entry.size, 209);
+    EXPECT_STREQ(entry.url, R"(/a\")");
+    EXPECT_STREQ(entry.agent, "ua");
+    // An escaped backslash ends nothing; an escaped quote in a referer or agent is kept.
+    ASSERT_EQ(
+        common(R"(h - - [10/Oct/1997:13:55:36] "GET /b\\" 200 9 "http://r/\"q\"" "Bot \"x\" 2")"),
+        LOG_OK);
+    EXPECT_STREQ(entry.url, R"(/b\\)");
+    EXPECT_EQ(entry.result, 200);
+    EXPECT_STREQ(entry.referer, R"(http://r/\"q\")");
+    EXPECT_STREQ(entry.agent, R"(Bot \"x\" 2)");
+}
+
 TEST_F(LogParse, AgentIsCutAt255)
 {
     const std::string head = "h - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 9 \"-\" \"";

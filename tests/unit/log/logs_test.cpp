@@ -260,7 +260,7 @@ TEST_F(LogStream, UnreadableLogStops)
     useLog(dir + "/missing.log");
     EXPECT_EXIT(logStreamSetup(), ::testing::ExitedWithCode(1),
                 "^Quorvel can't read the log file " + dir + "/missing.log or the directory " + dir +
-                    "/missing.log\\.\n$");
+                    "/missing.log\\.: No such file or directory\n$");
 }
 
 TEST_F(LogStream, SeparateLogModesRefuseDirectoriesButReadFiles)
@@ -285,8 +285,7 @@ TEST_F(LogStream, SeparateLogModesRefuseDirectoriesButReadFiles)
     refererOnlyFlag = 0;
 }
 
-TEST_F(LogStream, LongLinesAreReadInPieces)
-{
+TEST_F(LogStream, TheRestOfALongLineIsPassedOver) {
     std::string rest = logLine(5, 7, 1);
     rest.insert(rest.find(" HTTP"), std::string(953 - rest.size(), 'p'));  // pad the url
     ASSERT_EQ(rest.size(), 953u);
@@ -303,12 +302,40 @@ TEST_F(LogStream, LongLinesAreReadInPieces)
     EXPECT_EQ(std::string(buffer), rest);
     logReaderClose(reader);
 
-    // Both pieces reach the parser: the second one is itself a log line here.
+    // Only the first piece reaches the parser, though the rest looks like a log line.
     useLog(dir + "/one.log");
     std::vector<Delivered> got = readStream();
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[1].site, "h5");
-    EXPECT_EQ(got[1].t, 7);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[1].site, "h1");
+    EXPECT_EQ(got[1].t, 9);
+    EXPECT_EQ(logLinesRead, 3);
+}
+
+TEST_F(LogStream, UnrecognisedLinesAreCountedAndShownSafely) {
+    // Comments, other services' and future entries are known; blank lines count as nothing.
+    writeFile(
+        dir + "/one.log",
+        "# comment\n" + logLine(1, 1, 0) + "\x1b[31mred" + std::string(300, 'z') + "\r\n \t\r\n" +
+            "10.0.0.1, -, 10/3/97, 13:55:36, MSFTPSVC, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, "
+            "[RETR], /a, -,\n" +
+            "h - - [10/Oct/2099:00:00:00 +0000] \"GET / HTTP/1.0\" 200 1\n" + "junk\n");
+    useLog(dir + "/one.log");
+    readStream();
+    EXPECT_EQ(logLinesRead, 6);
+    EXPECT_EQ(logLinesUnrecognised, 2);
+    EXPECT_EQ(logLinesUnrecognisedNoted, 2);
+    EXPECT_EQ(std::string(logFirstUnrecognised), "\\x1b[31mred" + std::string(192, 'z'));
+
+    // Of a directory, only members with a recognised line are noted, from their first line.
+    fs::remove(dir + "/one.log");
+    writeFile(dir + "/error.log", "[error] a\n[error] b\n");
+    writeFile(dir + "/access.log", "junk before\r\n" + logLine(1, 1, 0) + "junk after\n");
+    useLog(dir);
+    readStream();
+    EXPECT_EQ(logLinesRead, 5);
+    EXPECT_EQ(logLinesUnrecognised, 4);
+    EXPECT_EQ(logLinesUnrecognisedNoted, 2);
+    EXPECT_STREQ(logFirstUnrecognised, "junk before");
 }
 
 TEST_F(LogStream, LastLineWithoutLineEndAndEmbeddedNul)
@@ -357,6 +384,7 @@ TEST_F(LogStream, ConcatenatedGzipMembersAndBzip2StreamsAreAllRead)
     writeFile(dir + "/renamed", readAll(dir + "/both.gz"));
     useLog(dir + "/renamed");
     EXPECT_EQ(readStream().size(), 2u);
+    EXPECT_EQ(logStreamDamaged, 0);
 }
 
 class DamagedLog : public LogStream {
@@ -381,6 +409,7 @@ protected:
         EXPECT_NE(messages.find("The compressed log file " + path + " is damaged"), std::string::npos)
             << messages;
         EXPECT_EQ(messages.find('\n'), messages.size() - 1) << "one message: " << messages;
+        EXPECT_EQ(logStreamDamaged, 1);
         EXPECT_GE(got.size(), atLeast);
         EXPECT_LT(got.size(), below);
         for (std::size_t i = 0; i < (checkAll ? got.size() : atLeast); i++) {
@@ -437,6 +466,7 @@ TEST_F(DamagedLog, DamagedMemberOfADirectory)
     std::vector<Delivered> got = readStream();
     std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_NE(messages.find(dir + "/cut.gz is damaged"), std::string::npos);
+    EXPECT_EQ(logStreamDamaged, 1);
     ASSERT_GT(got.size(), 1000u);
     EXPECT_EQ(got.back().t, 90000);
 }

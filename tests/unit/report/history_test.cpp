@@ -49,9 +49,9 @@ TEST_F(HistoryTest, WeeklyAcrossTwoYears) {
               std::string::npos);
     EXPECT_TRUE(fileExists(dir.file("1t.gif")));
     EXPECT_TRUE(fileExists(dir.file("3t.gif")));
-    // Totals over all records, the average per week, the latest complete week.
-    EXPECT_NE(page.find("<tr><td>HTML pages</td>" + cell("420") + cell("4,200") + cell("140") +
-                        cell("1,400") + cell("140") + cell("1,400") + "</tr>"),
+    // Totals over all records, the average per complete week, the latest complete week.
+    EXPECT_NE(page.find("<tr><td>HTML pages</td>" + cell("420") + cell("4,200") + cell("105") +
+                        cell("1,050") + cell("140") + cell("1,400") + "</tr>"),
               std::string::npos);
 
     int y1996 = dateToDay(1, 1, 1996), y1997 = dateToDay(1, 1, 1997);
@@ -100,9 +100,29 @@ TEST_F(HistoryTest, LatestIsThePartialPeriodWhenItIsTheOnlyRecord) {
     partialEpoch = week;
     showPartialEpoch = 1;
     historyReport();
-    EXPECT_NE(index().find("<tr><td>HTML</td>" + cell("9") + cell("90") + cell("9") + cell("90") +
+    EXPECT_NE(index().find("<tr><td>HTML</td>" + cell("9") + cell("90") + cell("") + cell("") +
                            cell("9") + cell("90") + "</tr>"),
               std::string::npos);
+}
+
+TEST_F(HistoryTest, WeekBridgingAChangeOfTheWeekstart) {
+    // Weeks were stored from Sunday; now they start on Monday, so Sunday 12 January is
+    // a week of one day.
+    configure("weekstart monday\n");
+    int sunday = dateToDay(1, 12, 1997);
+    EXPECT_EQ(periodDays(sunday), 1);
+    EXPECT_EQ(capture([&](FILE *f) { epochHeadingBody(f, sunday, FREQ_WEEKLY); }),
+              "Week of 01/12/97 to 01/12/97\n");
+    addRecord(sunday - 7, 7, {});
+    addRecord(sunday, 7, {});
+    database[1].days = 1;
+    touchPage(sunday - 7);
+    touchPage(sunday);
+    historyReport();
+    EXPECT_NE(index().find("History from 01/05/97 -- 01/12/97"), std::string::npos);
+    std::string sub = readFile(dir.file(n(dateToDay(1, 1, 1997)) + "h.html"));
+    EXPECT_NE(sub.find("Week of 01/05/97 to 01/11/97"), std::string::npos) << sub;
+    EXPECT_NE(sub.find("Week of 01/12/97 to 01/12/97"), std::string::npos);
 }
 
 TEST_F(HistoryTest, IndexNameAndOperatorHeader) {
@@ -117,8 +137,9 @@ TEST_F(HistoryTest, UnwritableIndexEndsTheRun) {
     std::string missing = dir.path + "/gone";
     myfree(reportDir);
     reportDir = mystrdup(missing.c_str());
-    EXPECT_EXIT(historyReport(), ::testing::ExitedWithCode(1),
-                "^Can't write to file! Filename: " + missing + "/index.html\n$");
+    EXPECT_EXIT(
+        historyReport(), ::testing::ExitedWithCode(1),
+        "^Can't write to file! Filename: " + missing + "/index.html: No such file or directory\n$");
 }
 
 }  // namespace

@@ -66,6 +66,13 @@ TEST(ResourceFormat, ExpectedConversions) {
     std::string visits =
         ReportTest::capture([](FILE *f) { resourceFormat(f, "Total: %.0f<br>", "f", 12.0); });
     EXPECT_EQ(visits, "Total: 12<br>");
+    // Flags, widths and precisions as printf applies them; "'" groups thousands with ",".
+    EXPECT_EQ(format("%'d|%'07d", 1234567, 1234), "1,234,567|001,234");
+    EXPECT_EQ(format("%-'7d|%+'i", 1234, 5678), "1,234  |+5,678");
+    std::string filled = ReportTest::capture([](FILE *f) {
+        resourceFormat(f, "[%-10s|%.3s|%'12.1f]", "ssf", "10/05/97", "Monday", -98765.25);
+    });
+    EXPECT_EQ(filled, "[10/05/97  |Mon|   -98,765.2]");
 }
 
 TEST(ResourceFormat, ForeignConversionsAreWrittenAsText) {
@@ -102,7 +109,8 @@ TEST(ReportFilesDeathTest, UnwritableFileEndsTheRun) {
     std::string path = dir.path + "/missing/index.html";
     OutFile out;
     EXPECT_EXIT(reportFileOpen(out, path.c_str()), ::testing::ExitedWithCode(1),
-                "^Can't write to file! Filename: " + dir.path + "/missing/index.html\n$");
+                "^Can't write to file! Filename: " + dir.path +
+                    "/missing/index.html: No such file or directory\n$");
 }
 
 TEST(ReportFilesDeathTest, IncompleteFileEndsTheRun) {
@@ -120,7 +128,7 @@ TEST(ReportFilesDeathTest, IncompleteFileEndsTheRun) {
             reportFileClose(out);
         },
         ::testing::ExitedWithCode(1),
-        "Can't write to file! Filename: " + dir.path + "/page.html\n");
+        "Can't write to file! Filename: " + dir.path + "/page.html: No space left on device\n");
 }
 
 }  // namespace

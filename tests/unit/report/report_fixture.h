@@ -92,6 +92,7 @@ class ReportTest : public ::testing::Test {
         DatabaseEpoch &record = database[databaseEpochsTotal++];
         record.firstDay = first;
         record.days = days;
+        record.thisRun = 1;
         record.kind = days == 7 ? 1 : days == 1 ? 0 : 2;
         std::size_t size = static_cast<std::size_t>(totals.count) + 1;
         record.accesses = static_cast<double *>(xcalloc(size, sizeof(double)));
