@@ -3,11 +3,13 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
+COMPARE_BASE ?= HEAD
+COMPARE_LOGS ?=
 
 RELEASE := build/release
 ASAN := build/asan
 
-.PHONY: all demo test bench fuzz install install-built clean bootstrap release asan
+.PHONY: all demo test bench compare fuzz install install-built clean bootstrap release asan
 
 all: release
 
@@ -15,17 +17,19 @@ bootstrap:
 	@scripts/bootstrap.sh
 
 release: bootstrap
-	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
+	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
+	  -DQUORVEL_WERROR=ON >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS)
 
 asan: bootstrap
-	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON \
+	  -DQUORVEL_WERROR=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
-# The browser test needs Chromium and python3, the short fuzz runs clang; bootstrap
-# installs them when missing.
+# The browser test needs Chromium and python3, the short fuzz runs clang, the layout
+# check clang-format; bootstrap installs them when missing.
 test: asan
-	@scripts/bootstrap.sh chromium python3 clang libclang-rt-14-dev
+	@scripts/bootstrap.sh chromium python3 clang libclang-rt-14-dev clang-format
 	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
 
@@ -35,9 +39,15 @@ demo: release
 bench: release
 	@bench/run.sh $(RELEASE)
 
+# Shows that the work tree writes the same pages, GIFs and database.dat as COMPARE_BASE.
+compare: release
+	@scripts/bootstrap.sh python3
+	@COMPARE_BASE="$(COMPARE_BASE)" COMPARE_LOGS="$(COMPARE_LOGS)" JOBS="$(JOBS)" \
+	  tests/tools/compare.sh $(RELEASE)
+
 fuzz:
 	@scripts/bootstrap.sh clang libclang-rt-14-dev
-	@tests/fuzz/run.sh $(FUZZ_SECONDS)
+	@QUORVEL_WERROR=ON tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 # Installs the programs, the man pages and the sample configuration under $(PREFIX),
 # staged below $(DESTDIR) when it is given. install-built copies what $(RELEASE)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/global.h"
+#include "core/dates.h"
 #include "core/mem.h"
 #include "engine/engine.h"
 #include "engine/reflist.h"
@@ -52,11 +53,11 @@ std::string line(long i, bool missing)
 void count(Workload workload, LogEntry &entry)
 {
     if (fullAccounting && workload != HELPER) {
-        accountEntry(entry, 0);
+        accountEntry(entry, 0, dateToDay(entry.month, entry.day, entry.year));
         return;
     }
     switch (workload) {
-    case TRAIL: trailAccess(entry); break;
+    case TRAIL: trailAccess(entry, dateToDay(entry.month, entry.day, entry.year)); break;
     case NOTFOUND: notfoundAccess(entry); break;
     case HELPER: {
         int row = hashFindOrAdd(notfound, entry.url);

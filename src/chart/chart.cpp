@@ -69,11 +69,12 @@ void chartDraw(gdImagePtr image, int style, const char *const *labels, const cha
     gdFontPtr smallFont = gdFontGetSmall();
     gdFontPtr largeFont = gdFontGetLarge();
 
-    int background = chartAllocateColor(image, chartBackgroundColor, "#FFFFFF");
+    int background =
+        chartAllocateColor(image, chartBackgroundColor, globalDefaultText(&chartBackgroundColor));
     gdImageColorTransparent(image, background);
-    int border = chartAllocateColor(image, chartBorderColor, "#000000");
-    int textColor = chartAllocateColor(image, chartTextColor, "#000000");
-    int tick = chartAllocateColor(image, chartTickColor, "#040404");
+    int border = chartAllocateColor(image, chartBorderColor, globalDefaultText(&chartBorderColor));
+    int textColor = chartAllocateColor(image, chartTextColor, globalDefaultText(&chartTextColor));
+    int tick = chartAllocateColor(image, chartTickColor, globalDefaultText(&chartTickColor));
 
     if ((style & CHART_BARS) && (channels > 8 || points > width / 4)) style = (style | 12) - 1;
     if ((style & CHART_FILLED) && channels > 1) style &= ~CHART_FILLED;
@@ -81,27 +82,30 @@ void chartDraw(gdImagePtr image, int style, const char *const *labels, const cha
 
     if (points <= 0 || channels <= 0 || data == nullptr || (!bars && points < 2)) return;
 
+    const char *const *defaultBars;
+    int defaultBarCount = globalDefaultList(&chartBarColors, &defaultBars);
     int barCount = chartBarColors.count;
     const char *const *barTexts = chartBarColors.items;
     // The configuration always fills the list; an empty one falls back to the defaults.
     if (barCount <= 0 || barTexts == nullptr) {
-        barCount = CHART_DEFAULT_BAR_COLORS;
-        barTexts = chartDefaultBarColors;
+        barCount = defaultBarCount;
+        barTexts = defaultBars;
     }
-    int *base = static_cast<int *>(mymalloc(3 * sizeof(int) * barCount));
-    if (base == nullptr) dieMemory();
+    int *base = static_cast<int *>(xmalloc(3 * sizeof(int) * barCount));
     int *dark = base + barCount;
     int *light = dark + barCount;
     for (int i = 0; i < barCount; i++) {
         int red = 0, green = 0, blue = 0;
         if (barTexts[i] == nullptr || !parseColor(barTexts[i], &red, &green, &blue))
-            parseColor(chartDefaultBarColors[i % CHART_DEFAULT_BAR_COLORS], &red, &green, &blue);
+            parseColor(defaultBars[i % defaultBarCount], &red, &green, &blue);
         base[i] = allocateRgb(image, red, green, blue);
         dark[i] = allocateRgb(image, red * 3 / 4, green * 3 / 4, blue * 3 / 4);
         light[i] = allocateRgb(image, std::min(red * 4 / 3, 255), std::min(green * 4 / 3, 255),
                                std::min(blue * 4 / 3, 255));
     }
-    int cross = (style & CHART_CROSSES) ? chartAllocateColor(image, chartCrossColor, "#04A004") : 0;
+    int cross = (style & CHART_CROSSES) ? chartAllocateColor(image, chartCrossColor,
+                                                             globalDefaultText(&chartCrossColor))
+                                        : 0;
 
     int depth = bars ? 4 * channels : 0;
     int left = (title != nullptr ? CHART_LARGE_HEIGHT : 0) + 2 + CHART_SMALL_HEIGHT + depth;
@@ -150,9 +154,8 @@ void chartDraw(gdImagePtr image, int style, const char *const *labels, const cha
 
     int barWidth = plotWidth / (points + 1);
     int slotWidth = (plotWidth - 1) / (points + 1) + 1;
-    int *previousY = static_cast<int *>(mymalloc(sizeof(int) * channels));
-    int *order = static_cast<int *>(mymalloc(sizeof(int) * channels));
-    if (previousY == nullptr || order == nullptr) dieMemory();
+    int *previousY = static_cast<int *>(xmalloc(sizeof(int) * channels));
+    int *order = static_cast<int *>(xmalloc(sizeof(int) * channels));
     int previousX = 0;
     bool labelSeen = false;
     int lastRight = 0;
@@ -229,8 +232,7 @@ void chartDraw(gdImagePtr image, int style, const char *const *labels, const cha
     } else {
         const char *prefix = title != nullptr ? title : "";
         int length = std::snprintf(nullptr, 0, "%sx%.0f", prefix, divisor);
-        text = static_cast<char *>(mymalloc(length + 1));
-        if (text == nullptr) dieMemory();
+        text = static_cast<char *>(xmalloc(length + 1));
         std::snprintf(text, length + 1, "%sx%.0f", prefix, divisor);
     }
     if (text != nullptr) {

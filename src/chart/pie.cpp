@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "chart/chart.h"
-#include "config/color.h"
 #include "config/global.h"
 #include "core/mem.h"
 
@@ -57,21 +56,22 @@ void pieDraw(gdImagePtr image, const double *values, int n) {
     buildTables();
     gdFontPtr font = gdFontGetLarge();
 
-    int background = chartAllocateColor(image, pieBackgroundColor, "#FFFFFF");
+    int background =
+        chartAllocateColor(image, pieBackgroundColor, globalDefaultText(&pieBackgroundColor));
     gdImageColorTransparent(image, background);
-    int border = chartAllocateColor(image, pieBorderColor, "#000000");
+    int border = chartAllocateColor(image, pieBorderColor, globalDefaultText(&pieBorderColor));
+    const char *const *defaultSlices;
+    int defaultSliceCount = globalDefaultList(&pieSliceColors, &defaultSlices);
     int sliceCount = pieSliceColors.count;
     const char *const *sliceTexts = pieSliceColors.items;
     // The configuration always fills the list; an empty one falls back to the defaults.
     if (sliceCount <= 0 || sliceTexts == nullptr) {
-        sliceCount = PIE_DEFAULT_SLICE_COLORS;
-        sliceTexts = pieDefaultSliceColors;
+        sliceCount = defaultSliceCount;
+        sliceTexts = defaultSlices;
     }
-    int *slices = static_cast<int *>(mymalloc(sizeof(int) * sliceCount));
-    if (slices == nullptr) dieMemory();
+    int *slices = static_cast<int *>(xmalloc(sizeof(int) * sliceCount));
     for (int i = 0; i < sliceCount; i++)
-        slices[i] = chartAllocateColor(image, sliceTexts[i],
-                                       pieDefaultSliceColors[i % PIE_DEFAULT_SLICE_COLORS]);
+        slices[i] = chartAllocateColor(image, sliceTexts[i], defaultSlices[i % defaultSliceCount]);
 
     int cx = gdImageSX(image) / 2;
     int cy = gdImageSY(image) / 2;

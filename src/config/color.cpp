@@ -6,6 +6,7 @@
 
 #include "config/global.h"
 #include "console/strhack.h"
+#include "core/chars.h"
 #include "core/mem.h"
 
 const char *const chartDefaultBarColors[CHART_DEFAULT_BAR_COLORS] = {
@@ -18,13 +19,6 @@ const char *const pieDefaultSliceColors[PIE_DEFAULT_SLICE_COLORS] = {
 };
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 [[noreturn]] void badColor(const char *keyword, const char *text) {
     configError("Error in %s option: %s is not a valid color.\nColors should be specified in "
@@ -40,8 +34,8 @@ int parseColor(const char *text, int *red, int *green, int *blue) {
     if (std::strlen(text) != 6) return 0;
     int value[3];
     for (int i = 0; i < 3; i++) {
-        int high = hexDigit(text[2 * i]);
-        int low = hexDigit(text[2 * i + 1]);
+        int high = charHexValue(static_cast<unsigned char>(text[2 * i]));
+        int low = charHexValue(static_cast<unsigned char>(text[2 * i + 1]));
         if (high < 0 || low < 0) return 0;
         value[i] = high * 16 + low;
     }

@@ -3,18 +3,19 @@
 // defaults and settle the order of the report sections.
 #include "config/global.h"
 
-#include <cctype>
 #include <climits>
 #include <cstdarg>
 #include <cstring>
 
 #include "config/color.h"
 #include "console/strhack.h"
-#include "console/ui.h"
+#include "core/chars.h"
+#include "core/exit.h"
+#include "core/match.h"
 #include "core/mem.h"
 
-// ---- Settings. The initializers are the values from program start; globalSetup
-// sets most of them again, the rest keep these. ----
+// ---- Settings. The initializers are the values from program start; the number settings
+// of the keyword table are defined after it, with its defaults. ----
 char *reportDir = nullptr;
 char *logFile = nullptr;
 char *myDomain = nullptr;
@@ -33,47 +34,7 @@ char *chartCrossColor = nullptr;
 char *chartTickColor = nullptr;
 char *pieBackgroundColor = nullptr;
 char *pieBorderColor = nullptr;
-int offsetHours = 0;
 int offsetMinutes = 0;
-int frequency = FREQ_WEEKLY;
-int weekStart = 0;
-int bytesFlag = 0;
-int topDocuments = 10;
-int topUseragents = 10;
-int topReferers = 10;
-int topNotfound = 10;
-int topSites = 10;
-int topProxysites = 10;
-int topAuthusers = 10;
-int topDomains = 10;
-int topProxydomains = 10;
-int topTrails = 10;
-int exampleVisits = 10;
-int trailTimeout = 5;
-int trailMinimumSteps = 3;
-int documentsFlag = 1;
-int hoursFlag = 1;
-int daysFlag = 1;
-int notfoundFlag = 0;
-int visitsFlag = 1;
-int uniqueFlag = 1;
-int sitesFlag = 0;
-int authusersFlag = 0;
-int proxysitesFlag = 0;
-int useragentsFlag = 1;
-int referersFlag = 1;
-int domainsFlag = 0;
-int proxydomainsFlag = 0;
-int resultcodesFlag = 1;
-int trailsFlag = 1;
-int keepqueriesFlag = 0;
-int nocaseFlag = 0;
-int nozeroesFlag = 0;
-int referersInVisitsFlag = 1;
-int nolinksFlag = 0;
-int nopartialFlag = 0;
-int nobytesFlag = 0;
-int dnsFlag = 0;
 int refererOnlyFlag = 0;
 int useragentOnlyFlag = 0;
 StringArray allowed;
@@ -97,6 +58,26 @@ Hash reportListWorking;
 struct tm nowBreakdown = {};
 int nowDay = 0;
 int line = 0;
+
+const ReportSection reportSections[SECTION_COUNT] = {
+    {"unique", &uniqueFlag, nullptr},
+    {"totals", nullptr, nullptr},
+    {"hours", &hoursFlag, nullptr},
+    {"days", &daysFlag, nullptr},
+    {"documents", &documentsFlag, &topDocuments},
+    {"authusers", &authusersFlag, &topAuthusers},
+    {"sites", &sitesFlag, &topSites},
+    {"domains", &domainsFlag, &topDomains},
+    {"proxysites", &proxysitesFlag, &topProxysites},
+    {"proxydomains", &proxydomainsFlag, &topProxydomains},
+    {"trails", &trailsFlag, &topTrails},
+    {"visits", &visitsFlag, &exampleVisits},
+    {"referers", &referersFlag, &topReferers},
+    {"useragents", &useragentsFlag, &topUseragents},
+    {"notfound", &notfoundFlag, &topNotfound},
+    {"resultcodes", &resultcodesFlag, nullptr},
+    {"domaingroups", nullptr, nullptr},
+};
 
 void (*configExitHook)(int status) = nullptr;
 
@@ -134,101 +115,140 @@ enum KeywordKind {
     K_OLDFORMAT,
 };
 
+// When a setting takes the default its keyword carries.
+enum DefaultUse {
+    D_NONE,    // none of its own: a synonym, or a setting that stays unset
+    D_SETUP,   // a number: its value from program start, set again by globalSetup
+    D_START,   // a number: its value from program start only; globalSetup leaves it
+    D_FINISH,  // a text or a colour list: given at the end of a file that left it unset
+};
+
 struct Keyword {
     const char *keyword;
     KeywordKind kind;
-    const char *name;     // the name that messages use
-    const char *section;  // the report section it records, or null
+    const char *name;  // the name that messages use
     char **text;
     int *number;
     StringArray *list;
+    DefaultUse use = D_NONE;
+    int defaultNumber = 0;
+    const char *defaultText = nullptr;
+    const char *const *defaultList = nullptr;  // the entries of an empty colour list
+    int defaultCount = 0;
 };
 
-constexpr Keyword text(const char *keyword, char **slot, const char *name = nullptr) {
-    return {keyword, K_STRING, name ? name : keyword, nullptr, slot, nullptr, nullptr};
-}
-constexpr Keyword special(const char *keyword, KeywordKind kind, const char *section = nullptr) {
-    return {keyword, kind, keyword, section, nullptr, nullptr, nullptr};
-}
-constexpr Keyword count(const char *keyword, int *slot, const char *section) {
-    return {keyword, K_COUNT, keyword, section, nullptr, slot, nullptr};
-}
-constexpr Keyword number(const char *keyword, int *slot) {
-    return {keyword, K_WHOLE, keyword, nullptr, nullptr, slot, nullptr};
-}
-constexpr Keyword flag(const char *keyword, int *slot, const char *section,
-                       const char *name = nullptr) {
-    return {keyword, K_FLAG, name ? name : keyword, section, nullptr, slot, nullptr};
-}
-constexpr Keyword list(const char *keyword, StringArray *slot, KeywordKind kind = K_LIST) {
-    return {keyword, kind, keyword, kind == K_DOMAINGROUPS ? "domaingroups" : nullptr,
-            nullptr, nullptr, slot};
-}
-constexpr Keyword color(const char *keyword, char **slot) {
-    return {keyword, K_COLOR, keyword, nullptr, slot, nullptr, nullptr};
+// A number given to a builder is the setting's default, set again by globalSetup.
+constexpr int NO_DEFAULT = INT_MIN;
+constexpr DefaultUse numberUse(int initial) {
+    return initial == NO_DEFAULT ? D_NONE : D_SETUP;
 }
 
-const Keyword keywords[] = {
+constexpr Keyword text(const char *keyword, char **slot, const char *name = nullptr) {
+    return {keyword, K_STRING, name ? name : keyword, slot, nullptr, nullptr};
+}
+constexpr Keyword special(const char *keyword, KeywordKind kind) {
+    return {keyword, kind, keyword, nullptr, nullptr, nullptr};
+}
+constexpr Keyword choice(const char *keyword, KeywordKind kind, int *slot, int initial) {
+    return {keyword, kind, keyword, nullptr, slot, nullptr, D_SETUP, initial};
+}
+constexpr Keyword count(const char *keyword, int *slot, int initial = NO_DEFAULT) {
+    return {keyword, K_COUNT, keyword, nullptr, slot, nullptr, numberUse(initial), initial};
+}
+constexpr Keyword number(const char *keyword, int *slot, int initial) {
+    return {keyword, K_WHOLE, keyword, nullptr, slot, nullptr, D_SETUP, initial};
+}
+constexpr Keyword flag(const char *keyword, int *slot, int initial = NO_DEFAULT,
+                       const char *name = nullptr) {
+    return {keyword, K_FLAG,  name ? name : keyword, nullptr,
+            slot,    nullptr, numberUse(initial),    initial};
+}
+constexpr Keyword list(const char *keyword, StringArray *slot, KeywordKind kind = K_LIST) {
+    return {keyword, kind, keyword, nullptr, nullptr, slot};
+}
+constexpr Keyword colorList(const char *keyword, StringArray *slot, const char *const *initial,
+                            int count) {
+    return {keyword,  K_COLORLIST, keyword, nullptr, nullptr, slot,
+            D_FINISH, 0,           nullptr, initial, count};
+}
+constexpr Keyword color(const char *keyword, char **slot, const char *initial) {
+    return {keyword, K_COLOR, keyword, slot, nullptr, nullptr, D_FINISH, 0, initial};
+}
+// The keyword with the text its setting gets at the end of a file that left it unset.
+constexpr Keyword defaultsTo(Keyword k, const char *initial) {
+    k.use = D_FINISH;
+    k.defaultText = initial;
+    return k;
+}
+// The keyword with its number default taken at program start only.
+constexpr Keyword startOnly(Keyword k) {
+    k.use = D_START;
+    return k;
+}
+
+constexpr Keyword keywords[] = {
     // String settings.
     text("reportdir", &reportDir),
     text("logfile", &logFile),
     text("logdir", &logFile, "logfile"),
     text("mydomain", &myDomain),
-    {"indexname", K_INDEXNAME, "indexname", nullptr, &indexName, nullptr, nullptr},
+    // Its default, "index." and the extension, follows the extension's.
+    {"indexname", K_INDEXNAME, "indexname", &indexName, nullptr, nullptr},
     text("subdomainsof", &subdomainsOf),
-    {"topurl", K_TOPURL, "topurl", nullptr, &topUrl, nullptr, nullptr},
-    {"dateformat", K_DATEFORMAT, "dateformat", nullptr, &dateFormat, nullptr, nullptr},
-    text("msdateformat", &msDateFormat),
+    defaultsTo({"topurl", K_TOPURL, "topurl", &topUrl, nullptr, nullptr}, ""),
+    defaultsTo({"dateformat", K_DATEFORMAT, "dateformat", &dateFormat, nullptr, nullptr},
+               "mm/dd/yy"),
+    defaultsTo(text("msdateformat", &msDateFormat), "mm/dd/yy"),
     text("iisdateformat", &msDateFormat, "msdateformat"),
-    text("extension", &extension),
+    defaultsTo(text("extension", &extension), "html"),
     text("servername", &serverName),
-    {"offsethours", K_OFFSET, "offsethours", nullptr, &offsetString, nullptr, nullptr},
+    {"offsethours", K_OFFSET, "offsethours", &offsetString, &offsetHours, nullptr, D_SETUP, 0},
     // Choices.
-    special("frequency", K_FREQUENCY),
-    special("weekstart", K_WEEKSTART),
-    special("order", K_ORDER),
+    choice("frequency", K_FREQUENCY, &frequency, FREQ_WEEKLY),
+    choice("weekstart", K_WEEKSTART, &weekStart, 0),
+    choice("order", K_ORDER, &bytesFlag, 0),
     // Counts and whole numbers.
-    count("top", &topDocuments, "documents"),
-    count("topuseragents", &topUseragents, "useragents"),
-    count("topreferers", &topReferers, "referers"),
-    count("topreferrers", &topReferers, "referers"),
-    count("topnotfound", &topNotfound, "notfound"),
-    count("topsites", &topSites, "sites"),
-    count("topproxysites", &topProxysites, "proxysites"),
-    count("topauthusers", &topAuthusers, "authusers"),
-    count("topdomains", &topDomains, "domains"),
-    count("topproxydomains", &topProxydomains, "proxydomains"),
-    count("toptrails", &topTrails, "trails"),
-    count("examplevisits", &exampleVisits, "visits"),
-    number("trailtimeout", &trailTimeout),
-    number("trailminimumsteps", &trailMinimumSteps),
+    count("top", &topDocuments, 10),
+    count("topuseragents", &topUseragents, 10),
+    count("topreferers", &topReferers, 10),
+    count("topreferrers", &topReferers),
+    count("topnotfound", &topNotfound, 10),
+    count("topsites", &topSites, 10),
+    count("topproxysites", &topProxysites, 10),
+    count("topauthusers", &topAuthusers, 10),
+    count("topdomains", &topDomains, 10),
+    count("topproxydomains", &topProxydomains, 10),
+    startOnly(count("toptrails", &topTrails, 10)),
+    count("examplevisits", &exampleVisits, 10),
+    number("trailtimeout", &trailTimeout, 5),
+    number("trailminimumsteps", &trailMinimumSteps, 3),
     // Yes/no settings.
-    flag("documents", &documentsFlag, "documents"),
-    flag("hours", &hoursFlag, "hours"),
-    flag("days", &daysFlag, "days"),
-    flag("notfound", &notfoundFlag, "notfound"),
-    flag("visits", &visitsFlag, "visits"),
-    flag("unique", &uniqueFlag, "unique"),
-    flag("sites", &sitesFlag, "sites"),
-    flag("authusers", &authusersFlag, "authusers"),
-    flag("proxysites", &proxysitesFlag, "proxysites"),
-    flag("useragents", &useragentsFlag, "useragents"),
-    flag("referers", &referersFlag, "referers"),
-    flag("referrers", &referersFlag, "referers"),
-    flag("domains", &domainsFlag, "domains"),
-    flag("proxydomains", &proxydomainsFlag, "proxydomains"),
-    flag("resultcodes", &resultcodesFlag, "resultcodes"),
-    flag("trails", &trailsFlag, "trails"),
-    flag("keepqueries", &keepqueriesFlag, nullptr),
-    flag("nocase", &nocaseFlag, nullptr),
-    flag("nozeroes", &nozeroesFlag, nullptr),
-    flag("nozeros", &nozeroesFlag, nullptr),
-    flag("referersinvisits", &referersInVisitsFlag, nullptr),
-    flag("referrersinvisits", &referersInVisitsFlag, nullptr),
-    flag("nolinks", &nolinksFlag, nullptr),
-    flag("nopartial", &nopartialFlag, nullptr),
-    flag("nobytes", &nobytesFlag, nullptr),
-    {"dns", K_DNS, "dns", nullptr, nullptr, &dnsFlag, nullptr},
+    startOnly(flag("documents", &documentsFlag, 1)),
+    startOnly(flag("hours", &hoursFlag, 1)),
+    startOnly(flag("days", &daysFlag, 1)),
+    flag("notfound", &notfoundFlag, 0),
+    flag("visits", &visitsFlag, 1),
+    flag("unique", &uniqueFlag, 1),
+    flag("sites", &sitesFlag, 0),
+    flag("authusers", &authusersFlag, 0),
+    flag("proxysites", &proxysitesFlag, 0),
+    flag("useragents", &useragentsFlag, 1),
+    flag("referers", &referersFlag, 1),
+    flag("referrers", &referersFlag),
+    flag("domains", &domainsFlag, 0),
+    flag("proxydomains", &proxydomainsFlag, 0),
+    startOnly(flag("resultcodes", &resultcodesFlag, 1)),
+    startOnly(flag("trails", &trailsFlag, 1)),
+    startOnly(flag("keepqueries", &keepqueriesFlag, 0)),
+    flag("nocase", &nocaseFlag, 0),
+    flag("nozeroes", &nozeroesFlag, 0),
+    flag("nozeros", &nozeroesFlag),
+    flag("referersinvisits", &referersInVisitsFlag, 1),
+    flag("referrersinvisits", &referersInVisitsFlag),
+    flag("nolinks", &nolinksFlag, 0),
+    flag("nopartial", &nopartialFlag, 0),
+    startOnly(flag("nobytes", &nobytesFlag, 0)),
+    {"dns", K_DNS, "dns", nullptr, &dnsFlag, nullptr, D_SETUP, 0},
     // Lists.
     list("allow", &allowed),
     list("ignore", &ignored),
@@ -242,20 +262,20 @@ const Keyword keywords[] = {
     list("ignorereferrers", &ignoredReferers),
     list("subdomains", &subDomains),
     list("domaingroups", &domainGroups, K_DOMAINGROUPS),
-    list("chartbarcolors", &chartBarColors, K_COLORLIST),
-    list("pieslicecolors", &pieSliceColors, K_COLORLIST),
+    colorList("chartbarcolors", &chartBarColors, chartDefaultBarColors, CHART_DEFAULT_BAR_COLORS),
+    colorList("pieslicecolors", &pieSliceColors, pieDefaultSliceColors, PIE_DEFAULT_SLICE_COLORS),
     // Pattern/value blocks.
     special("fakedns", K_FAKEDNS),
-    special("totals", K_TOTALS, "totals"),
-    special("totalsgroup", K_TOTALSGROUP, "totals"),
+    special("totals", K_TOTALS),
+    special("totalsgroup", K_TOTALSGROUP),
     // Colours.
-    color("chartbackgroundcolor", &chartBackgroundColor),
-    color("chartbordercolor", &chartBorderColor),
-    color("charttextcolor", &chartTextColor),
-    color("chartcrosscolor", &chartCrossColor),
-    color("charttickcolor", &chartTickColor),
-    color("piebackgroundcolor", &pieBackgroundColor),
-    color("piebordercolor", &pieBorderColor),
+    color("chartbackgroundcolor", &chartBackgroundColor, "#FFFFFF"),
+    color("chartbordercolor", &chartBorderColor, "#000000"),
+    color("charttextcolor", &chartTextColor, "#000000"),
+    color("chartcrosscolor", &chartCrossColor, "#04A004"),
+    color("charttickcolor", &chartTickColor, "#040404"),
+    color("piebackgroundcolor", &pieBackgroundColor, "#FFFFFF"),
+    color("piebordercolor", &pieBorderColor, "#000000"),
     // Others.
     special("html", K_HTML),
     special("common", K_OLDFORMAT),
@@ -264,17 +284,60 @@ const Keyword keywords[] = {
     special("plexus_httpd", K_OLDFORMAT),
 };
 
-// Colour settings and their built-in defaults, filled in at the end of each file.
-struct ColorDefault {
-    char **slot;
-    const char *text;
-};
-const ColorDefault colorDefaults[] = {
-    {&chartBackgroundColor, "#FFFFFF"}, {&chartBorderColor, "#000000"},
-    {&chartTextColor, "#000000"},       {&chartCrossColor, "#04A004"},
-    {&chartTickColor, "#040404"},       {&pieBackgroundColor, "#FFFFFF"},
-    {&pieBorderColor, "#000000"},
-};
+// The value from program start of a number setting, as its keyword carries it.
+constexpr int numberDefault(const int *slot) {
+    for (const Keyword &k : keywords)
+        if ((k.use == D_SETUP || k.use == D_START) && k.number == slot) return k.defaultNumber;
+    // A constant initializer cannot throw: a setting without a default does not build.
+    throw "a number setting without a default";
+}
+
+}  // namespace
+
+// ---- Number settings of the keyword table: their values from program start are its
+// defaults; globalSetup sets most of them again, the rest keep these. ----
+constinit int offsetHours = numberDefault(&offsetHours);
+constinit int frequency = numberDefault(&frequency);
+constinit int weekStart = numberDefault(&weekStart);
+constinit int bytesFlag = numberDefault(&bytesFlag);
+constinit int topDocuments = numberDefault(&topDocuments);
+constinit int topUseragents = numberDefault(&topUseragents);
+constinit int topReferers = numberDefault(&topReferers);
+constinit int topNotfound = numberDefault(&topNotfound);
+constinit int topSites = numberDefault(&topSites);
+constinit int topProxysites = numberDefault(&topProxysites);
+constinit int topAuthusers = numberDefault(&topAuthusers);
+constinit int topDomains = numberDefault(&topDomains);
+constinit int topProxydomains = numberDefault(&topProxydomains);
+constinit int topTrails = numberDefault(&topTrails);
+constinit int exampleVisits = numberDefault(&exampleVisits);
+constinit int trailTimeout = numberDefault(&trailTimeout);
+constinit int trailMinimumSteps = numberDefault(&trailMinimumSteps);
+constinit int documentsFlag = numberDefault(&documentsFlag);
+constinit int hoursFlag = numberDefault(&hoursFlag);
+constinit int daysFlag = numberDefault(&daysFlag);
+constinit int notfoundFlag = numberDefault(&notfoundFlag);
+constinit int visitsFlag = numberDefault(&visitsFlag);
+constinit int uniqueFlag = numberDefault(&uniqueFlag);
+constinit int sitesFlag = numberDefault(&sitesFlag);
+constinit int authusersFlag = numberDefault(&authusersFlag);
+constinit int proxysitesFlag = numberDefault(&proxysitesFlag);
+constinit int useragentsFlag = numberDefault(&useragentsFlag);
+constinit int referersFlag = numberDefault(&referersFlag);
+constinit int domainsFlag = numberDefault(&domainsFlag);
+constinit int proxydomainsFlag = numberDefault(&proxydomainsFlag);
+constinit int resultcodesFlag = numberDefault(&resultcodesFlag);
+constinit int trailsFlag = numberDefault(&trailsFlag);
+constinit int keepqueriesFlag = numberDefault(&keepqueriesFlag);
+constinit int nocaseFlag = numberDefault(&nocaseFlag);
+constinit int nozeroesFlag = numberDefault(&nozeroesFlag);
+constinit int referersInVisitsFlag = numberDefault(&referersInVisitsFlag);
+constinit int nolinksFlag = numberDefault(&nolinksFlag);
+constinit int nopartialFlag = numberDefault(&nopartialFlag);
+constinit int nobytesFlag = numberDefault(&nobytesFlag);
+constinit int dnsFlag = numberDefault(&dnsFlag);
+
+namespace {
 
 char **const stringSettings[] = {
     &reportDir,      &logFile,           &myDomain,        &indexName,
@@ -291,12 +354,11 @@ StringArray *const lists[] = {
 };
 
 bool isKeywordBreak(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The leading decimal digits of text as a number, saturating at INT_MAX.
 int leadingNumber(const char *text) {
     long long value = 0;
-    for (; isDigit(*text); text++) {
+    for (; charIsDigit(*text); text++) {
         value = value * 10 + (*text - '0');
         if (value > INT_MAX) value = INT_MAX;
     }
@@ -322,9 +384,8 @@ char *readBlockEntry(FILE *file, char *buffer, int size, const char *keyword) {
         if (!std::fgets(buffer, size, file)) configError("end %s must appear after %s", keyword, keyword);
         line++;
         if (buffer[0] == '#' || buffer[0] == '\n' || buffer[0] == '\r') continue;
-        if (std::tolower(static_cast<unsigned char>(buffer[0])) == 'e' &&
-            std::tolower(static_cast<unsigned char>(buffer[1])) == 'n' &&
-            std::tolower(static_cast<unsigned char>(buffer[2])) == 'd') {
+        if (charLower(buffer[0]) == 'e' && charLower(buffer[1]) == 'n' &&
+            charLower(buffer[2]) == 'd') {
             char *p = buffer;
             while (*p && !isKeywordBreak(*p)) p++;
             while (*p && isKeywordBreak(*p)) p++;
@@ -355,10 +416,6 @@ char *splitPatternValue(char *entry, const char *keyword) {
     return separator + 1;
 }
 
-bool isDivider(const char *key) {
-    return std::strncmp(key, "DIVIDER", 7) == 0;
-}
-
 // Adds a group separator to totals; its number is the table's count of keys.
 void addDivider() {
     char divider[32];
@@ -375,12 +432,12 @@ void readTotals(FILE *file, const char *keyword, bool oneGroup) {
     hashSetup(totalsNew, 1, 2);
     int patterns = 0;
     for (int row = 0; row < totals.count; row++)
-        if (!isDivider(totals.keys[row])) patterns++;
+        if (!totalsDivider(totals.keys[row])) patterns++;
     char buffer[BLOCK_LINE_SIZE];
     while (char *entry = readBlockEntry(file, buffer, sizeof buffer, keyword)) {
         char *value = splitPatternValue(entry, keyword);
         bool fresh =
-            !isDivider(entry) && hashFind(totalsNew, entry) < 0 && hashFind(totals, entry) < 0;
+            !totalsDivider(entry) && hashFind(totalsNew, entry) < 0 && hashFind(totals, entry) < 0;
         hashSetString(totalsNew, entry, 0, value);
         if (fresh && ++patterns > TOTALS_LIMIT)
             configError("more than %d items for the totals list", TOTALS_LIMIT);
@@ -418,13 +475,24 @@ void setOffset(const char *name, const char *argument) {
         if (minutes > OFFSET_LIMIT)
             configError("%s is not an acceptable value for the offsethours option.", argument);
         minutes *= minuteSign;
-    } else if (!isDigit(*p)) {
+    } else if (!charIsDigit(*p)) {
         configError("%s is not an acceptable value for the offsethours option.", argument);
     }
     int hours = leadingNumber(p);
     if (hours > OFFSET_LIMIT) configError("%s is not an acceptable value for the offsethours option.", argument);
     offsetHours = sign * hours;
     offsetMinutes = sign * minutes;
+}
+
+// The report section a keyword names: the section of the setting or row limit it sets,
+// the totals for a totals block, the domain groups for theirs; -1 for none.
+int keywordSection(const Keyword &k) {
+    if (k.kind == K_TOTALS || k.kind == K_TOTALSGROUP) return SECTION_TOTALS;
+    if (k.kind == K_DOMAINGROUPS) return SECTION_DOMAINGROUPS;
+    if (k.kind != K_FLAG && k.kind != K_COUNT) return -1;
+    for (int s = 0; s < SECTION_COUNT; s++)
+        if (k.number == reportSections[s].flag || k.number == reportSections[s].rows) return s;
+    return -1;
 }
 
 void handleKeyword(FILE *file, const Keyword &k, char *argument) {
@@ -509,7 +577,8 @@ void handleKeyword(FILE *file, const Keyword &k, char *argument) {
                     "run the 'upgrade' program to convert it for use\n"
                     "with the current version of quorvel. Nothing done.\n");
     }
-    if (k.section) reportOrder(k.section);
+    int section = keywordSection(k);
+    if (section >= 0) reportOrder(reportSections[section].name);
 }
 
 // The defaults of what the file left out, the required settings and the report order.
@@ -520,33 +589,25 @@ void finishConfiguration() {
     if (!myDomain)
         configError("mydomain was not specified. Please specify a default top-level domain "
                     "(such as com, edu or org) in the configuration file.");
-    if (!topUrl) topUrl = mystrdup("");
-    if (!dateFormat) dateFormat = mystrdup("mm/dd/yy");
-    if (!msDateFormat) msDateFormat = mystrdup("mm/dd/yy");
-    if (!extension) extension = mystrdup("html");
+    for (const Keyword &k : keywords) {
+        if (k.use != D_FINISH) continue;
+        if (k.text && !*k.text) *k.text = mystrdup(k.defaultText);
+        if (k.list && k.list->count == 0)
+            for (int i = 0; i < k.defaultCount; i++) stringArrayAppend(*k.list, k.defaultList[i]);
+    }
     if (!indexName) {
         std::size_t size = std::strlen(extension) + sizeof "index.";
         indexName = static_cast<char *>(xmalloc(size));
         std::snprintf(indexName, size, "index.%s", extension);
     }
-    for (const ColorDefault &c : colorDefaults)
-        if (!*c.slot) *c.slot = mystrdup(c.text);
-    if (chartBarColors.count == 0)
-        for (int i = 0; i < CHART_DEFAULT_BAR_COLORS; i++)
-            stringArrayAppend(chartBarColors, chartDefaultBarColors[i]);
-    if (pieSliceColors.count == 0)
-        for (int i = 0; i < PIE_DEFAULT_SLICE_COLORS; i++)
-            stringArrayAppend(pieSliceColors, pieDefaultSliceColors[i]);
 
-    static const char *const leading[] = {"unique", "totals", "hours", "days", "documents"};
-    static const char *const trailing[] = {"authusers", "sites",  "domains",  "proxysites",
-                                           "proxydomains", "trails", "visits", "referers",
-                                           "useragents", "notfound", "resultcodes"};
-    for (const char *name : leading)
-        if (hashFind(reportListWorking, name) < 0) reportOrderFinal(name);
+    for (int s = 0; s < SECTION_FIRST_TRAILING; s++)
+        if (hashFind(reportListWorking, reportSections[s].name) < 0)
+            reportOrderFinal(reportSections[s].name);
     for (int row = 0; row < reportListWorking.count; row++)
         reportOrderFinal(reportListWorking.keys[row]);
-    for (const char *name : trailing) reportOrderFinal(name);
+    for (int s = SECTION_FIRST_TRAILING; s <= SECTION_RESULTCODES; s++)
+        reportOrderFinal(reportSections[s].name);
 
     if (nocaseFlag) {
         for (int i = 0; i < ignored.count; i++) convertLower(ignored.items[i]);
@@ -641,7 +702,7 @@ void wholeOrAll(int *slot, const char *name, char *argument) {
 void whole(int *slot, const char *name, char *argument) {
     if (!argument) configError("no argument provided for the %s keyword", name);
     convertLower(argument);
-    if (!isDigit(argument[0]))
+    if (!charIsDigit(argument[0]))
         configError("Argument to %s must be a whole number (%s was given)", name, argument);
     *slot = leadingNumber(argument);
 }
@@ -675,6 +736,26 @@ void readStringHash(FILE *file, Hash &table, const char *keyword) {
     }
 }
 
+int totalsDivider(const char *key) {
+    return key && std::strncmp(key, "DIVIDER", 7) == 0;
+}
+
+int documentHidden(const char *document) {
+    return matchAny(document, hidden);
+}
+
+int reportSectionFind(const char *name) {
+    if (!name) return -1;
+    for (int s = 0; s < SECTION_COUNT; s++)
+        if (std::strcmp(reportSections[s].name, name) == 0) return s;
+    return -1;
+}
+
+void resourceWrite(FILE *page, int n) {
+    if (n < 0 || n >= TEXT_RESOURCE_COUNT) return;
+    if (const char *text = textResource(n)) std::fputs(text, page);
+}
+
 void reportOrder(const char *name) {
     if (hashFind(reportListWorking, name) < 0) hashSetString(reportListWorking, name, 0, "");
 }
@@ -683,23 +764,30 @@ void reportOrderFinal(const char *name) {
     if (hashFind(reportList, name) < 0) hashSetString(reportList, name, 0, "");
 }
 
+const char *globalDefaultText(char *const *slot) {
+    for (const Keyword &k : keywords)
+        if (k.text == slot && k.use == D_FINISH) return k.defaultText;
+    return nullptr;
+}
+
+int globalDefaultList(const StringArray *list, const char *const **items) {
+    for (const Keyword &k : keywords) {
+        if (k.list == list && k.use == D_FINISH) {
+            *items = k.defaultList;
+            return k.defaultCount;
+        }
+    }
+    *items = nullptr;
+    return 0;
+}
+
 void globalSetup() {
     for (char **slot : stringSettings) {
         myfree(*slot);
         *slot = nullptr;
     }
-    offsetHours = 0;
-    weekStart = 0;
-    frequency = FREQ_WEEKLY;
-    topDocuments = topUseragents = topReferers = topNotfound = topSites = 10;
-    topProxysites = topAuthusers = topDomains = topProxydomains = 10;
-    exampleVisits = 10;
-    trailTimeout = 5;
-    trailMinimumSteps = 3;
-    visitsFlag = referersInVisitsFlag = uniqueFlag = referersFlag = useragentsFlag = 1;
-    notfoundFlag = nocaseFlag = nozeroesFlag = nolinksFlag = nopartialFlag = 0;
-    sitesFlag = authusersFlag = proxysitesFlag = dnsFlag = bytesFlag = 0;
-    domainsFlag = proxydomainsFlag = 0;
+    for (const Keyword &k : keywords)
+        if (k.use == D_SETUP) *k.number = k.defaultNumber;
     for (StringArray *array : lists) {
         releaseList(*array);
         stringArraySetup(*array);

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "console/ui.h"  // COUNT_ALL, a count of "all"
 #include "core/hash.h"
 #include "core/sarray.h"
 
 // ---- Special values shared with the readers of the settings ----
-constexpr int COUNT_ALL = -2;     // a count of "all"
-constexpr int FLAG_NOCHART = -3;  // a yes/no setting that is on without its chart
-constexpr int DNS_FAST = -4;      // look up only the addresses that are printed
+constexpr int FLAG_NOCHART = -3;    // a yes/no setting that is on without its chart
+constexpr int DNS_FAST = -4;        // look up only the addresses that are printed
 constexpr int TOTALS_LIMIT = 4096;  // totals patterns the history database can hold
 enum { FREQ_DAILY = 0, FREQ_WEEKLY = 1, FREQ_MONTHLY = 2, FREQ_SUMMARY = 3 };
 
@@ -34,7 +34,7 @@ extern int frequency;
 extern int weekStart;
 extern int bytesFlag;
 
-// ---- Counts (-2 is all) and whole numbers ----
+// ---- Counts (COUNT_ALL is all) and whole numbers ----
 extern int topDocuments;
 extern int topUseragents;
 extern int topReferers;
@@ -92,6 +92,8 @@ extern StringArray subDomains;
 extern StringArray domainGroups;
 extern StringArray chartBarColors;
 extern StringArray pieSliceColors;
+// 1 when the document matches a pattern of hidden (the hide list).
+int documentHidden(const char *document);
 
 // ---- Pattern/value tables and the report order ----
 extern Hash fakeDns;            // 1 text column: domain to report
@@ -99,6 +101,46 @@ extern Hash totals;             // 1 text column (label), 2 numbers (accesses, b
 extern Hash totalsNew;          // scratch table while one totals block is read
 extern Hash reportList;         // final order of the page sections
 extern Hash reportListWorking;  // sections in order of first mention
+
+// 1 when a key of totals is a group separator ("DIVIDER %d"), not a pattern.
+int totalsDivider(const char *key);
+
+// ---- Report sections ----
+// The sections a period page can hold, in their default order on the page. The keyword
+// of a section's yes/no setting or row limit names the section for the report order,
+// as "totals" and "totalsgroup" name the totals and "domaingroups" its own section,
+// which is kept in the order but writes nothing and has no default place.
+enum ReportSectionId {
+    SECTION_UNIQUE,
+    SECTION_TOTALS,
+    SECTION_HOURS,
+    SECTION_DAYS,
+    SECTION_DOCUMENTS,
+    SECTION_AUTHUSERS,
+    SECTION_SITES,
+    SECTION_DOMAINS,
+    SECTION_PROXYSITES,
+    SECTION_PROXYDOMAINS,
+    SECTION_TRAILS,
+    SECTION_VISITS,
+    SECTION_REFERERS,
+    SECTION_USERAGENTS,
+    SECTION_NOTFOUND,
+    SECTION_RESULTCODES,
+    SECTION_DOMAINGROUPS,
+    SECTION_COUNT
+};
+// Sections before this one stand first on a page unless the configuration names them;
+// this one and the rest up to the result codes stand after those it names.
+constexpr int SECTION_FIRST_TRAILING = SECTION_AUTHUSERS;
+struct ReportSection {
+    const char *name;  // the section's name in reportList
+    int *flag;         // its yes/no setting, or null
+    int *rows;         // its row limit (or number of examples), or null
+};
+extern const ReportSection reportSections[SECTION_COUNT];
+// The number of the section with this name, or -1.
+int reportSectionFind(const char *name);
 
 // ---- Colours ----
 extern char *chartBackgroundColor;
@@ -108,6 +150,12 @@ extern char *chartCrossColor;
 extern char *chartTickColor;
 extern char *pieBackgroundColor;
 extern char *pieBorderColor;
+
+// The built-in defaults as the keyword table holds them: that of a text or colour setting
+// (null for one without), and that of a colour list (its entries in *items, their count
+// returned). The end of each configuration file gives them to what the file left out.
+const char *globalDefaultText(char *const *slot);
+int globalDefaultList(const StringArray *list, const char *const **items);
 
 // ---- Run-wide state set by the driver ----
 extern struct tm nowBreakdown;  // local time at program start
@@ -125,6 +173,9 @@ struct TextResource {
 extern TextResource textResources[TEXT_RESOURCE_COUNT];
 // Current text of resource number n.
 inline const char *textResource(int n) { return textResources[n].text; }
+// Writes the current text of resource number n as it is; nothing for a number outside
+// the table (a section without that resource) or a resource without text.
+void resourceWrite(FILE *page, int n);
 
 // Resource numbers, named after the resources: textResource(HTMLOPENPAGE).
 // The labels "Top %d of %d ...", the visit figures and the period headings are

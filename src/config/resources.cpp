@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "config/global.h"
+#include "core/chars.h"
 #include "core/mem.h"
 
 // Name and built-in text of every resource, in resource-number order.
@@ -225,7 +226,7 @@ constexpr int MAX_FIELD_DIGITS = 3;
 // The number at p (advanced past it), or -1 when it has more than MAX_FIELD_DIGITS digits.
 int fieldValue(const char *&p) {
     int value = 0;
-    for (int digits = 0; *p >= '0' && *p <= '9'; p++) {
+    for (int digits = 0; charIsDigit(static_cast<unsigned char>(*p)); p++) {
         if (++digits > MAX_FIELD_DIGITS) return -1;
         value = value * 10 + (*p - '0');
     }
@@ -313,7 +314,7 @@ void writeGrouped(FILE *page, const Conversion &c, const char *text) {
         (text[start + 1] == 'x' || text[start + 1] == 'X'))
         start += 2;
     std::size_t end = start;
-    while (text[end] >= '0' && text[end] <= '9') end++;
+    while (charIsDigit(static_cast<unsigned char>(text[end]))) end++;
     std::size_t digits = end - start;
     std::size_t length = std::strlen(text) + (digits > 0 ? (digits - 1) / 3 : 0);
     std::size_t pad = c.width > 0 && static_cast<std::size_t>(c.width) > length

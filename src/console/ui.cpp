@@ -1,19 +1,14 @@
-// Console prompts shared by both programs, and the single exit path of the programs.
+// Console prompts shared by both programs.
 // Questions and retry hints go to standard output, which is flushed before each read.
 #include "console/ui.h"
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console/strhack.h"
-
-void MyExit(int status) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::exit(status);
-}
+#include "core/chars.h"
+#include "core/exit.h"
 
 void GetString(const char *prompt, const char *defaultText, char *answer) {
     if (!prompt) prompt = "";
@@ -21,10 +16,8 @@ void GetString(const char *prompt, const char *defaultText, char *answer) {
     std::printf("%s\n[%s] ", prompt, defaultText);
     std::fflush(stdout);
     char line[UI_ANSWER_SIZE];
-    if (!std::fgets(line, sizeof line, stdin)) {
-        std::fputs("Session aborted! No configuration file written.\n", stderr);
-        MyExit(1);
-    }
+    if (!std::fgets(line, sizeof line, stdin))
+        fatal("Session aborted! No configuration file written.\n");
     char *text = line;
     stripSpace(&text);
     std::snprintf(answer, UI_ANSWER_SIZE, "%s", text ? text : defaultText);
@@ -46,7 +39,7 @@ int Confirm(const char *prompt, int defaultYes) {
 // A number too large for an int is asked again rather than stored wrapped.
 void GetIntOrAll(const char *prompt, int defaultValue, int *out) {
     char shown[16];
-    if (defaultValue == -2)
+    if (defaultValue == COUNT_ALL)
         std::snprintf(shown, sizeof shown, "ALL");
     else
         std::snprintf(shown, sizeof shown, "%d", defaultValue);
@@ -55,13 +48,13 @@ void GetIntOrAll(const char *prompt, int defaultValue, int *out) {
         GetString(prompt, shown, answer);
         convertLower(answer);
         if (std::strcmp(answer, "all") == 0) {
-            if (out) *out = -2;
+            if (out) *out = COUNT_ALL;
             return;
         }
-        if (answer[0] >= '0' && answer[0] <= '9') {
+        if (charIsDigit(static_cast<unsigned char>(answer[0]))) {
             long long number = 0;
             const char *digit = answer;
-            for (; *digit >= '0' && *digit <= '9' && number <= INT_MAX; digit++)
+            for (; charIsDigit(static_cast<unsigned char>(*digit)) && number <= INT_MAX; digit++)
                 number = number * 10 + (*digit - '0');
             if (number <= INT_MAX) {
                 if (out) *out = static_cast<int>(number);

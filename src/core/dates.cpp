@@ -15,8 +15,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "config/global.h"
-
 const int months[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 namespace {
@@ -50,18 +48,6 @@ void replaceToken(char *out, const char *token, const char *format, int number) 
     std::snprintf(digits, sizeof digits, format, number);
     for (char *at = std::strstr(out, token); at; at = std::strstr(at + width, token))
         std::memcpy(at, digits, width);
-}
-
-void formatInto(char *out, std::size_t size, int dayNumber) {
-    if (size == 0) return;
-    const char *pattern = dateFormat ? dateFormat : kDefaultTemplate;
-    std::snprintf(out, size, "%s", pattern);
-    int month, day, year;
-    dayToDate(dayNumber, &month, &day, &year);
-    replaceToken(out, "mm", "%02d", month);
-    replaceToken(out, "dd", "%02d", day);
-    replaceToken(out, "yyyy", "%04d", year);
-    replaceToken(out, "yy", "%02d", year % 100);
 }
 
 }  // namespace
@@ -101,7 +87,7 @@ int dayToWeekday(int dayNumber) {
     return gregorianWeekday(month, day, year);
 }
 
-int dateToWeekday(int month, int day, int year) {
+int dateToWeekday(int month, int day, int year, int weekStart) {
     int w = dayToWeekday(dateToDay(month, day, year));
     int start = ((weekStart % 7) + 7) % 7;
     return (w + 7 - start) % 7;
@@ -160,14 +146,14 @@ int monthLength(int dayNumber) {
 
 // A month outside 1..12 is refused, so "-b 13/01/97" is reported rather than read as a
 // date in another year.
-int parseDate(const char *text) {
+int parseDate(const char *text, int currentYear) {
     if (!text) return -1;
     int month = 0, day = 0, year = 0;
     int found = std::sscanf(text, "%d/%d/%d", &month, &day, &year);
     if (found < 2) found = std::sscanf(text, "%d-%d-%d", &month, &day, &year);
     if (found < 2) return -1;
     if (found == 2) {
-        year = nowBreakdown.tm_year + 1900;
+        year = currentYear;
     } else if (year <= 49) {
         year += 2000;
     } else if (year <= 99) {
@@ -177,14 +163,22 @@ int parseDate(const char *text) {
     return dateToDay(month, day, year);
 }
 
-void formatDate(char *out, int dayNumber) {
-    if (!out) return;
-    const char *pattern = dateFormat ? dateFormat : kDefaultTemplate;
-    formatInto(out, std::strlen(pattern) + 1, dayNumber);
+std::size_t formatDate(char *out, std::size_t size, int dayNumber, const char *format) {
+    if (!format) format = kDefaultTemplate;
+    std::size_t length = std::strlen(format);
+    if (!out || size == 0) return length;
+    std::snprintf(out, size, "%s", format);
+    int month, day, year;
+    dayToDate(dayNumber, &month, &day, &year);
+    replaceToken(out, "mm", "%02d", month);
+    replaceToken(out, "dd", "%02d", day);
+    replaceToken(out, "yyyy", "%04d", year);
+    replaceToken(out, "yy", "%02d", year % 100);
+    return length;
 }
 
-void printDate(FILE *file, int dayNumber) {
+void printDate(FILE *file, int dayNumber, const char *format) {
     char text[256];
-    formatInto(text, sizeof text, dayNumber);
+    formatDate(text, sizeof text, dayNumber, format);
     std::fprintf(file, "%s", text);
 }

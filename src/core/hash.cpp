@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/chars.h"
 #include "core/mem.h"
 
 namespace {
@@ -21,17 +22,6 @@ std::size_t byteSize(std::size_t count, std::size_t size) {
     return bytes;
 }
 
-inline bool isDigit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-
-inline int hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The host-order value that inet_addr gives for the key, without the library call:
 // one to four parts separated by dots, each decimal, octal (leading 0) or hex (0x);
 // the last part fills the remaining bytes; anything after the number other than
@@ -43,17 +33,17 @@ inline uint32_t addressValue(const unsigned char *s) {
     int partCount = 0;
     uint64_t value;
     for (;;) {
-        if (!isDigit(*s)) return kNone;
+        if (!charIsDigit(*s)) return kNone;
         value = 0;
-        if (*s == '0' && (s[1] == 'x' || s[1] == 'X') && hexValue(s[2]) >= 0) {
+        if (*s == '0' && (s[1] == 'x' || s[1] == 'X') && charHexValue(s[2]) >= 0) {
             s += 2;
-            for (int h; (h = hexValue(*s)) >= 0; s++)
+            for (int h; (h = charHexValue(*s)) >= 0; s++)
                 if (value <= 0xffffffffu) value = value * 16 + h;
         } else if (*s == '0') {
             for (; *s >= '0' && *s <= '7'; s++)
                 if (value <= 0xffffffffu) value = value * 8 + (*s - '0');
         } else {
-            for (; isDigit(*s); s++)
+            for (; charIsDigit(*s); s++)
                 if (value <= 0xffffffffu) value = value * 10 + (*s - '0');
         }
         if (*s != '.') break;
@@ -257,7 +247,7 @@ void indexRebuild(Hash &table, std::size_t rows) {
 // 126) of every word, so a lane cannot overflow within 512 words.
 int bucketOf(const char *key, std::size_t length) {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(key);
-    if (isDigit(*s)) return static_cast<int>(addressValue(s) & 1023u);
+    if (charIsDigit(*s)) return static_cast<int>(addressValue(s) & 1023u);
     constexpr uint64_t low6 = 0x003f003f003f003full;
     uint64_t sum = 0;
     std::size_t i = 0;

@@ -3,10 +3,13 @@
 // is placed at its leftmost fit and never revised.
 #include "core/match.h"
 
+#include "core/chars.h"
+#include "core/sarray.h"
+
 namespace {
 
 inline unsigned char fold(unsigned char c, int on) {
-    return (on && c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+    return on ? charLower(c) : c;
 }
 
 inline bool endOfAlternative(unsigned char c) {
@@ -88,4 +91,10 @@ int match(const char *text, const char *pattern) {
 
 int matchNoCase(const char *text, const char *pattern) {
     return matchBody(text, pattern, 1);
+}
+
+int matchAny(const char *text, const StringArray &list) {
+    for (int i = 0; i < list.count; ++i)
+        if (list.items[i] && match(text, list.items[i])) return 1;
+    return 0;
 }

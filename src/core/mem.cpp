@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "console/ui.h"
+#include "core/exit.h"
 
 void *mymalloc(std::size_t size) {
     return std::malloc(size ? size : 1);
@@ -39,9 +39,7 @@ void myfree(void *block) {
 }
 
 void dieMemory() {
-    std::fputs("Out of Memory! quorvel cannot continue without additional memory or swap space.\n",
-               stderr);
-    MyExit(1);
+    fatal("Out of Memory! quorvel cannot continue without additional memory or swap space.\n");
 }
 
 void *xmalloc(std::size_t size) {

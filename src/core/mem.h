@@ -12,7 +12,8 @@ void myfree(void *block);
 // Prints the out-of-memory message on standard error and ends with status 1.
 [[noreturn]] void dieMemory();
 
-// Checked forms: the same as the wrappers above, but die instead of returning null.
+// Checked forms: the same as the wrappers above, but die instead of returning null. Every
+// allocation outside this module goes through these (or mystrdup).
 void *xmalloc(std::size_t size);
 void *xcalloc(std::size_t count, std::size_t size);
 void *xrealloc(void *block, std::size_t size);

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/chars.h"
+#include "core/exit.h"
 #include "core/mem.h"
 
 namespace {
@@ -131,12 +133,16 @@ void outAbandon(OutFile &out) {
     outFree(out);
 }
 
+void outCannotWrite(const char *path) {
+    fatalSystem("Can't write to file! Filename: %s", path);
+}
+
 namespace {
 
 bool isDigits(const char *text, std::size_t length) {
     if (length == 0) return false;
     for (std::size_t i = 0; i < length; ++i)
-        if (text[i] < '0' || text[i] > '9') return false;
+        if (!charIsDigit(static_cast<unsigned char>(text[i]))) return false;
     return true;
 }
 
@@ -174,7 +180,8 @@ bool ownedName(const char *name, std::size_t length, const char *extension, cons
                equals(name, n, "referer");
     };
     std::size_t n = static_cast<std::size_t>(stem);
-    return chartStem(n) || (n > 1 && name[n - 1] >= 'a' && name[n - 1] <= 'z' && chartStem(n - 1));
+    return chartStem(n) ||
+           (n > 1 && charIsLower(static_cast<unsigned char>(name[n - 1])) && chartStem(n - 1));
 }
 
 // Whether name is an owned name followed by the temporary suffix that mkstemp filled in.
@@ -185,10 +192,7 @@ bool staleTemporary(const char *name, const char *extension, const char *indexNa
     std::size_t base = length - (sizeof TEMP_SUFFIX - 1);
     if (std::memcmp(name + base, TEMP_SUFFIX, fixed) != 0) return false;
     for (std::size_t i = base + fixed; i < length; ++i) {
-        char c = name[i];
-        bool alphanumeric =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alphanumeric) return false;
+        if (!charIsAlnum(static_cast<unsigned char>(name[i]))) return false;
     }
     return ownedName(name, base, extension, indexName);
 }

@@ -19,6 +19,10 @@ FILE *outOpen(OutFile &out, const char *path);
 int outClose(OutFile &out);
 // Closes and removes the temporary file without touching the final name.
 void outAbandon(OutFile &out);
+// Ends the run for a file of the report directory that cannot be created or completed:
+// "Can't write to file! Filename: " and the path, the system's reason for errno (none
+// when errno is 0), a line feed, and status 1.
+[[noreturn]] void outCannotWrite(const char *path);
 // Removes from directory the temporary files that a run killed before it could clean up
 // left behind: regular files (never symbolic links) named after a file of the report
 // directory followed by the temporary suffix of outOpen. Those files are database.dat,

@@ -4,19 +4,11 @@
 #include <cstring>
 
 #include "config/global.h"
-#include "core/dates.h"
 #include "core/match.h"
 #include "core/mem.h"
 #include "engine/engine.h"
 #include "engine/reflist.h"
 #include "log/log.h"
-
-static int matchesAny(const StringArray &list, const char *text) {
-    for (int i = 0; i < list.count; ++i) {
-        if (list.items[i] && match(text, list.items[i])) return 1;
-    }
-    return 0;
-}
 
 // The first suffix in list order that ends the path is cut off; a path that is
 // nothing but the suffix becomes "/".
@@ -39,20 +31,18 @@ void entryRemoveSuffixes(LogEntry &entry) {
 }
 
 int entryDocumentAllowed(const LogEntry &entry) {
-    return allowed.count == 0 || matchesAny(allowed, entry.url);
+    return allowed.count == 0 || matchAny(entry.url, allowed);
 }
 
-int entryDocumentIgnored(const LogEntry &entry) { return matchesAny(ignored, entry.url); }
-
-int documentHidden(const char *document) { return matchesAny(hidden, document); }
+int entryDocumentIgnored(const LogEntry &entry) { return matchAny(entry.url, ignored); }
 
 int entrySiteAllowed(const LogEntry &entry) {
-    return allowedSites.count == 0 || matchesAny(allowedSites, entry.site);
+    return allowedSites.count == 0 || matchAny(entry.site, allowedSites);
 }
 
-int entrySiteIgnored(const LogEntry &entry) { return matchesAny(ignoredSites, entry.site); }
+int entrySiteIgnored(const LogEntry &entry) { return matchAny(entry.site, ignoredSites); }
 
-int entryRefererIgnored(const LogEntry &entry) { return matchesAny(ignoredReferers, entry.referer); }
+int entryRefererIgnored(const LogEntry &entry) { return matchAny(entry.referer, ignoredReferers); }
 
 void notfoundAccess(const LogEntry &entry) {
     if (entry.result != 404) return;
@@ -64,15 +54,13 @@ void notfoundAccess(const LogEntry &entry) {
     refListAdd(notfound, row, entry.referer);
 }
 
-static int isDivider(const char *key) { return std::strncmp(key, "DIVIDER", 7) == 0; }
-
 void analyzeTotals() {
     for (int doc = 0; doc < documents.count; ++doc) {
         const char *path = documents.keys[doc];
         const double *counts = documents.doubles[doc];
         for (int row = 0; row < totals.count; ++row) {
             const char *pattern = totals.keys[row];
-            if (!pattern || isDivider(pattern)) continue;
+            if (!pattern || totalsDivider(pattern)) continue;
             if (matchBody(path, pattern, nocaseFlag)) {
                 totals.doubles[row][0] += counts[0];
                 totals.doubles[row][1] += counts[1];
@@ -105,21 +93,9 @@ bool present(const char *field) {
     return field[0] != '\0' && std::strcmp(field, "-") != 0;
 }
 
-// dateToDay of the entries' date, which changes once a day in a log.
-int entryDayNumber(const LogEntry &entry) {
-    static int month = -1, day = -1, year = -1, number = 0;
-    if (entry.month != month || entry.day != day || entry.year != year) {
-        month = entry.month;
-        day = entry.day;
-        year = entry.year;
-        number = dateToDay(month, day, year);
-    }
-    return number;
-}
-
 }  // namespace
 
-void accountEntry(LogEntry &entry, int periodStart) {
+void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     entryRemoveSuffixes(entry);
     if (!entryDocumentAllowed(entry)) return;
     if (entryDocumentIgnored(entry)) return;
@@ -146,7 +122,7 @@ void accountEntry(LogEntry &entry, int periodStart) {
     const bool follow = (trailsFlag || visitsFlag) && !documentHidden(entry.url);
     const EntryKey site(countSite || follow ? entry.site : "");
     if (countSite) addAccess(sites, site, bytes);
-    if (follow) trailAccessKnown(entry, site.length, site.hash, url.length, documentRow);
+    if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
     if (useragentsFlag && entry.agent[0] != '\0') addAccess(useragents, EntryKey(entry.agent), bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
@@ -157,7 +133,7 @@ void accountEntry(LogEntry &entry, int periodStart) {
         hourBytes[entry.hour] += bytes;
     }
     if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) {
-        int d = entryDayNumber(entry) - periodStart;
+        int d = dayNumber - periodStart;
         if (d >= 0 && d < 31) {
             dayAccesses[d] += 1;
             dayBytes[d] += bytes;

@@ -20,14 +20,13 @@
 #include <cstring>
 
 #include "config/global.h"
-#include "console/ui.h"
+#include "core/chars.h"
 #include "core/dates.h"
+#include "core/exit.h"
 #include "core/mem.h"
 #include "core/outfile.h"
 #include "engine/engine.h"
 
-DatabaseEpoch *database = nullptr;
-int databaseEpochsTotal = 0;
 int databaseEpochsAllocated = 0;
 void (*databaseExitHook)(int status) = nullptr;
 
@@ -40,9 +39,8 @@ static int readingFile = 0;     // 1 while databaseSetup adds the stored records
 static int futureReported = 0;  // 1 once the run said that later periods are not stored
 
 static void giveArrays(DatabaseEpoch &record) {
-    record.accesses = static_cast<double *>(mycalloc(recordWidth, sizeof(double)));
-    record.bytes = static_cast<double *>(mycalloc(recordWidth, sizeof(double)));
-    if (!record.accesses || !record.bytes) dieMemory();
+    record.accesses = static_cast<double *>(xcalloc(recordWidth, sizeof(double)));
+    record.bytes = static_cast<double *>(xcalloc(recordWidth, sizeof(double)));
     record.firstDay = 0;
     record.kind = 0;
     record.days = 0;
@@ -56,15 +54,10 @@ static void freeArrays(DatabaseEpoch &record) {
     record.bytes = nullptr;
 }
 
-static int isDivider(const char *key) {
-    return std::strncmp(key, "DIVIDER", 7) == 0;
-}
-
 static char *databasePath() {
     const char *dir = reportDir ? reportDir : ".";
     std::size_t size = std::strlen(dir) + sizeof "/database.dat";
-    char *path = static_cast<char *>(mymalloc(size));
-    if (!path) dieMemory();
+    char *path = static_cast<char *>(xmalloc(size));
     std::snprintf(path, size, "%s/database.dat", dir);
     return path;
 }
@@ -114,16 +107,14 @@ static void failureMessage(const char *action, const char *path, int error) {
 // The whole file with a NUL after it, its length in size; null (errno set) when a read fails.
 static char *readWhole(FILE *file, std::size_t &size) {
     std::size_t allocated = 16384;
-    char *text = static_cast<char *>(mymalloc(allocated));
-    if (!text) dieMemory();
+    char *text = static_cast<char *>(xmalloc(allocated));
     size = 0;
     for (;;) {
         size += std::fread(text + size, 1, allocated - size - 1, file);
         if (size + 1 < allocated) break;
         if (allocated > SIZE_MAX / 2) dieMemory();
         allocated *= 2;
-        text = static_cast<char *>(myrealloc(text, allocated));
-        if (!text) dieMemory();
+        text = static_cast<char *>(xrealloc(text, allocated));
     }
     if (std::ferror(file)) {
         int error = errno;
@@ -189,10 +180,10 @@ static char *nextField(char *&cursor) {
 // A decimal number as "%d" writes it (no sign, no leading zero), up to limit; -1 otherwise.
 // text moves past the digits.
 static int plainNumber(const char *&text, int limit) {
-    if (*text < '0' || *text > '9' || (text[0] == '0' && text[1] >= '0' && text[1] <= '9'))
-        return -1;
+    const auto digit = [](char c) { return charIsDigit(static_cast<unsigned char>(c)); };
+    if (!digit(text[0]) || (text[0] == '0' && digit(text[1]))) return -1;
     long value = 0;
-    while (*text >= '0' && *text <= '9') {
+    while (digit(*text)) {
         value = value * 10 + (*text++ - '0');
         if (value > limit) return -1;
     }
@@ -247,8 +238,7 @@ static int readHistory(char *text, std::size_t size, int *columnMap, Damage &dam
 
     int columns = 0;
     char *fields = line[sizeof lead - 1] ? line + sizeof lead : nullptr;
-    char *seen = static_cast<char *>(mycalloc(totals.count + 1, 1));
-    if (!seen) dieMemory();
+    char *seen = static_cast<char *>(xcalloc(totals.count + 1, 1));
     int ok = 1;
     while (ok && fields) {
         if (columns >= DATABASE_COLUMNS) {
@@ -273,7 +263,7 @@ static int readHistory(char *text, std::size_t size, int *columnMap, Damage &dam
             break;
         }
         *blank = '\0';
-        int row = isDivider(title) ? -1 : hashFind(totals, title);
+        int row = totalsDivider(title) ? -1 : hashFind(totals, title);
         if (row >= 0 && seen[row]) {
             ok = damaged(damage, "field %d names a totals pattern a second time", field);
             break;
@@ -331,8 +321,7 @@ void databaseSetup() {
     databaseEpochsTotal = 0;
     databaseEpochsAllocated = DATABASE_INITIAL;
     database =
-        static_cast<DatabaseEpoch *>(mycalloc(databaseEpochsAllocated, sizeof(DatabaseEpoch)));
-    if (!database) dieMemory();
+        static_cast<DatabaseEpoch *>(xcalloc(databaseEpochsAllocated, sizeof(DatabaseEpoch)));
     for (int i = 0; i < databaseEpochsAllocated; ++i) giveArrays(database[i]);
 
     char *path = databasePath();
@@ -356,8 +345,7 @@ void databaseSetup() {
     std::fclose(file);
     if (!text) readFailed(path, error);
 
-    int *columnMap = static_cast<int *>(mymalloc(DATABASE_COLUMNS * sizeof(int)));
-    if (!columnMap) dieMemory();
+    int *columnMap = static_cast<int *>(xmalloc(DATABASE_COLUMNS * sizeof(int)));
     Damage damage;
     readingFile = 1;
     int result = readHistory(text, size, columnMap, damage);
@@ -398,8 +386,7 @@ void databaseEpochAdd(int first, int days, const Hash &values) {
             allocated *= 2;
         }
         database = static_cast<DatabaseEpoch *>(
-            myrealloc(database, static_cast<std::size_t>(allocated) * sizeof(DatabaseEpoch)));
-        if (!database) dieMemory();
+            xrealloc(database, static_cast<std::size_t>(allocated) * sizeof(DatabaseEpoch)));
         for (int i = databaseEpochsAllocated; i < allocated; ++i) giveArrays(database[i]);
         databaseEpochsAllocated = allocated;
     }
@@ -433,10 +420,6 @@ int databaseEpochsCompare(const void *a, const void *b) {
     int first = static_cast<const DatabaseEpoch *>(a)->firstDay;
     int second = static_cast<const DatabaseEpoch *>(b)->firstDay;
     return (first > second) - (first < second);
-}
-
-int databaseEpochPartial(const DatabaseEpoch &record) {
-    return record.thisRun && record.firstDay == partialEpoch;
 }
 
 // Sorted by first day; of several records of one first day the one added last stays,
@@ -497,7 +480,7 @@ void databaseShutdown() {
     std::fputs("Date    \tDays", file);
     for (int row = 0; row < totals.count; ++row) {
         const char *key = totals.keys[row];
-        if (isDivider(key)) continue;
+        if (totalsDivider(key)) continue;
         std::fprintf(file, "\t%s accesses\t%s bytes", key, key);
     }
     std::fputc('\n', file);
@@ -509,7 +492,7 @@ void databaseShutdown() {
         dayToDate(record.firstDay, &month, &day, &year);
         std::fprintf(file, "%d/%d/%d\t%d", month, day, year, writtenDays(record));
         for (int row = 0; row < totals.count && row < recordWidth; ++row) {
-            if (isDivider(totals.keys[row])) continue;
+            if (totalsDivider(totals.keys[row])) continue;
             std::fprintf(file, "\t%20.0f\t%20.0f", record.accesses[row], record.bytes[row]);
         }
         std::fputc('\n', file);

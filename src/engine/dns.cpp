@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "config/global.h"
+#include "core/chars.h"
 #include "core/match.h"
 #include "core/mem.h"
 #include "engine/engine.h"
@@ -27,15 +28,10 @@ namespace {
 // The name handed out by resolveAddress; each successful call overwrites it.
 char resolvedName[512];
 
-bool isHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 bool isDigitsAndDots(const char *text, const char *end)
 {
     for (const char *p = text; p < end; p++)
-        if (!((*p >= '0' && *p <= '9') || *p == '.')) return false;
+        if (!charIsDigit(static_cast<unsigned char>(*p)) && *p != '.') return false;
     return true;
 }
 
@@ -167,9 +163,8 @@ int addressIsIpv6(const char *text)
         const char *zone = end + 1;
         if (!*zone) return 0;
         for (const char *p = zone; *p; p++) {
-            char c = *p;
-            bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                      c == '-' || c == '_' || c == '.';
+            unsigned char c = static_cast<unsigned char>(*p);
+            bool ok = charIsAlnum(c) || c == '-' || c == '_' || c == '.';
             if (!ok) return 0;
         }
     } else {
@@ -185,14 +180,14 @@ int addressIsIpv6(const char *text)
     }
     if (colons < 2) return 0;
     for (const char *p = text; p < lastColon; p++)
-        if (*p != ':' && !isHex(*p)) return 0;
+        if (*p != ':' && !charIsHex(static_cast<unsigned char>(*p))) return 0;
     const char *tail = lastColon + 1;
     if (std::memchr(tail, '.', static_cast<std::size_t>(end - tail))) {
         // An embedded IPv4 address: digits and dots, starting with a digit.
-        return *tail >= '0' && *tail <= '9' && isDigitsAndDots(tail, end);
+        return charIsDigit(static_cast<unsigned char>(*tail)) && isDigitsAndDots(tail, end);
     }
     for (const char *p = tail; p < end; p++)
-        if (!isHex(*p)) return 0;
+        if (!charIsHex(static_cast<unsigned char>(*p))) return 0;
     return 1;
 }
 
@@ -256,8 +251,7 @@ const char *resolveAddress(const char *address)
         return nullptr;
     }
     name[LOG_HOST_MAX] = '\0';
-    for (char *p = name; *p; p++)
-        if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p - 'A' + 'a');
+    charLowerText(name);
     hashSet(hostnames, address, name, 1, 0);
     std::snprintf(resolvedName, sizeof resolvedName, "%s", name);
     return resolvedName;

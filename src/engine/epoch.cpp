@@ -8,8 +8,8 @@
 #include <deque>
 
 #include "config/global.h"
-#include "console/ui.h"
 #include "core/dates.h"
+#include "core/exit.h"
 #include "engine/engine.h"
 #include "engine/quorvel.h"
 #include "engine/reflist.h"
@@ -19,33 +19,13 @@
 
 time_t nowSecond = 0;
 int windowEndGiven = 0;
-int bytesAvailable = 0;
-int showPartialEpoch = 0;
-int partialEpoch = -1;
-int firstDay = -1;
-int lastDay = -1;
 int currentEpoch = -1;
 long entriesRead = 0;
 long entriesCounted = 0;
 long entriesSkipped = 0;
 
-Hash documents;
-Hash notfound;
-Hash sites;
 Hash hostnames;
-Hash domains;
-Hash proxydomains;
-Hash proxysites;
-Hash authusers;
 Hash activeTrails;
-Hash completeTrails;
-Hash useragents;
-Hash referers;
-double codes[CODES_SIZE];
-double hourAccesses[24];
-double hourBytes[24];
-double dayAccesses[31];
-double dayBytes[31];
 
 static int weekdayOf(int day) {
     return (dayToWeekday(day) + 7 - ((weekStart % 7) + 7) % 7) % 7;
@@ -77,6 +57,12 @@ int epochAdvance(int start) {
         return next;
     }
     return start + 1;
+}
+
+int periodDays(int start) {
+    if (frequency == FREQ_MONTHLY) return monthLength(start);
+    if (frequency == FREQ_WEEKLY) return epochAlign(start) + 7 - start;
+    return 1;
 }
 
 // Start of the period of an entry's date. A day of month shifted out of its month by
@@ -151,9 +137,19 @@ void epochShutdown() {
     hashShutdown(referers);
 }
 
-// Reports the current period and opens the next one.
+void epochClose(int start) {
+    analyzeDomains();
+    analyzeProxydomains();
+    analyzeTotals();
+    analyzeTrails();
+    int days = periodDays(start);
+    if (frequency != FREQ_SUMMARY) databaseEpochAdd(start, days, totals);
+    epochReport(start, days);
+}
+
+// Closes the current period and opens the next one.
 static void closePeriod() {
-    epochReport(currentEpoch);
+    epochClose(currentEpoch);
     int next = epochAdvance(currentEpoch);
     currentEpoch = next > currentEpoch ? next : currentEpoch + 1;
     epochReset();
@@ -272,7 +268,7 @@ static void placeEntry(LogEntry &entry, DateCache &date, int end, int endGiven) 
     }
     runLength = 0;
     ++entriesCounted;
-    accountEntry(entry, currentEpoch);
+    accountEntry(entry, currentEpoch, dayNumber);
 }
 
 // A log in a format quorvel does not read must not pass for a quiet one: nothing is
@@ -280,15 +276,15 @@ static void placeEntry(LogEntry &entry, DateCache &date, int end, int endGiven) 
 // reported.
 static void checkRecognised() {
     if (entriesRead == 0 && logLinesUnrecognised > 0) {
-        std::fprintf(stderr,
-                     "Error: %ld lines were read from %s and not one was recognised as a log "
-                     "entry; nothing was written.\n"
-                     "quorvel reads the common and combined formats (Apache, nginx), the Microsoft "
-                     "IIS and EMWAC formats, and referer and agent logs.\n",
-                     logLinesRead, logFile ? logFile : "-");
-        if (logFirstUnrecognised[0])
-            std::fprintf(stderr, "The first line not recognised: %s\n", logFirstUnrecognised);
-        MyExit(1);
+        const bool shown = logFirstUnrecognised[0] != '\0';
+        fatal(
+            "Error: %ld lines were read from %s and not one was recognised as a log entry; "
+            "nothing was written.\n"
+            "quorvel reads the common and combined formats (Apache, nginx), the Microsoft IIS "
+            "and EMWAC formats, and referer and agent logs.\n"
+            "%s%s%s",
+            logLinesRead, logFile ? logFile : "-", shown ? "The first line not recognised: " : "",
+            logFirstUnrecognised, shown ? "\n" : "");
     }
     if (logLinesRead >= 100 && logLinesUnrecognisedNoted * 10 > logLinesRead) {
         std::fprintf(stderr,
@@ -307,7 +303,7 @@ static int stoppingPeriod(int end, int latestPeriod) {
     int month = 0, day = 0, year = 0;
     dayToDate(nowDay, &month, &day, &year);
     std::fputs("Note: the log's last period begins ", stderr);
-    printDate(stderr, latestPeriod);
+    printDate(stderr, latestPeriod, dateFormat);
     std::fprintf(stderr,
                  ", more than a period before today, so the run ends with it; give "
                  "-e %02d/%02d/%04d to write the periods up to today.\n",
@@ -364,7 +360,7 @@ void parseLog(int begin, int end) {
         if (firstDay == -1) firstDay = p;
         if (date.dayNumber > lastDay) lastDay = date.dayNumber;
         ++entriesCounted;
-        accountEntry(entry, currentEpoch);
+        accountEntry(entry, currentEpoch, date.dayNumber);
     }
     progressFinish();
     checkRecognised();
@@ -376,15 +372,15 @@ void parseLog(int begin, int end) {
         if (end != -1 && currentEpoch != -1) closeUntil(std::max(epochAdvance(end), end + 1));
         if (keptFirst != -1) {
             std::fputs("The stored periods from ", stderr);
-            printDate(stderr, keptFirst);
+            printDate(stderr, keptFirst, dateFormat);
             std::fputs(" to ", stderr);
-            printDate(stderr, keptLast);
+            printDate(stderr, keptLast, dateFormat);
             std::fputs(" are before the log's first entry: their history and pages are kept.\n",
                        stderr);
         }
     } else {
         if (lastDay == -1 && firstDay != -1) lastDay = endGiven ? end : firstDay;
-        epochReport(currentEpoch);
+        epochClose(currentEpoch);
     }
     epochShutdown();
     logStreamShutdown();

@@ -16,6 +16,7 @@
 #include "config/global.h"
 #include "console/ui.h"
 #include "core/dates.h"
+#include "core/exit.h"
 #include "core/mem.h"
 #include "core/outfile.h"
 #include "engine/engine.h"
@@ -24,7 +25,7 @@
 
 void quorvelClock() {
     nowSecond = std::time(nullptr);
-    struct tm *local = std::localtime(&nowSecond);
+    struct tm parts, *local = localtime_r(&nowSecond, &parts);
     if (local) nowBreakdown = *local;
     nowDay = dateToDay(nowBreakdown.tm_mon + 1, nowBreakdown.tm_mday, nowBreakdown.tm_year + 1900);
 }
@@ -63,7 +64,7 @@ static int commandDate(const char *text) {
     if (fields < 2 || month < 1 || month > 12) return -1;
     // Days and years that no log entry can carry would only overflow the day arithmetic.
     if (day < 1 || day > 31 || (fields == 3 && year > 9999)) return -1;
-    int result = parseDate(text);
+    int result = parseDate(text, nowBreakdown.tm_year + 1900);
     return result < 0 ? -1 : result;
 }
 
@@ -71,23 +72,17 @@ static int lockDescriptor = -1;
 
 void quorvelLock(const char *directory) {
     std::size_t size = std::strlen(directory) + std::strlen(QUORVEL_LOCK_NAME) + 2;
-    char *path = static_cast<char *>(mymalloc(size));
-    if (!path) dieMemory();
+    char *path = static_cast<char *>(xmalloc(size));
     std::snprintf(path, size, "%s/%s", directory, QUORVEL_LOCK_NAME);
     int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        std::fprintf(stderr, "Can't write to file! Filename: %s: %s\n", path, std::strerror(errno));
-        myfree(path);
-        MyExit(1);
-    }
+    if (fd < 0) outCannotWrite(path);
     myfree(path);
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
-        std::fprintf(stderr, "Another quorvel run is using the report directory %s; try again later.\n",
-                     directory);
         close(fd);
-        MyExit(1);
+        fatal("Another quorvel run is using the report directory %s; try again later.\n",
+              directory);
     }
     // Held until the process ends.
     lockDescriptor = fd;
@@ -136,8 +131,7 @@ void progressFinish() {
 // ---- The run ----
 
 static void missingArgument(const char *option) {
-    std::fprintf(stderr, "Argument missing for option %s\n", option);
-    MyExit(1);
+    fatal("Argument missing for option %s\n", option);
 }
 
 // Opens a configuration file for reading; a directory, a device or a pipe is refused
@@ -236,6 +230,7 @@ int quorvelMain(int argc, char **argv) {
     partialEpoch = -1;
     refererOnlyFlag = 0;
     useragentOnlyFlag = 0;
+    reportResolveName = resolveAddress;
     globalSetup();
 
     int begin = -1, end = -1;
@@ -261,22 +256,18 @@ int quorvelMain(int argc, char **argv) {
         } else if (std::strcmp(arg, "-b") == 0) {
             if (i + 1 >= argc) missingArgument(arg);
             begin = commandDate(argv[++i]);
-            if (begin < 0) {
-                std::fputs("-b requires a valid date in one of the following formats: "
-                           "MM/DD, MM/DD/YY or MM/DD/YYYY.\n",
-                           stderr);
-                MyExit(1);
-            }
+            if (begin < 0)
+                fatal(
+                    "-b requires a valid date in one of the following formats: "
+                    "MM/DD, MM/DD/YY or MM/DD/YYYY.\n");
             beginGiven = 1;
         } else if (std::strcmp(arg, "-e") == 0) {
             if (i + 1 >= argc) missingArgument(arg);
             end = commandDate(argv[++i]);
-            if (end < 0) {
-                std::fputs("-e requires a valid date in one of the following formats: "
-                           "MM/DD, MM/DD/YY or MM/DD/YYYY format.\n",
-                           stderr);
-                MyExit(1);
-            }
+            if (end < 0)
+                fatal(
+                    "-e requires a valid date in one of the following formats: "
+                    "MM/DD, MM/DD/YY or MM/DD/YYYY format.\n");
             endGiven = 1;
         } else if (std::strcmp(arg, "-r") == 0) {
             refererOnlyFlag = 1;
@@ -291,12 +282,10 @@ int quorvelMain(int argc, char **argv) {
     }
 
     // A referer log and an agent log at once cannot be read or named consistently.
-    if (refererOnlyFlag && useragentOnlyFlag) {
-        std::fputs("The -r and -u options cannot be used together: analyze a referer log (-r)\n"
-                   "or a user agent log (-u), one at a time.\n",
-                   stderr);
-        MyExit(1);
-    }
+    if (refererOnlyFlag && useragentOnlyFlag)
+        fatal(
+            "The -r and -u options cannot be used together: analyze a referer log (-r)\n"
+            "or a user agent log (-u), one at a time.\n");
 
     if (beginGiven) begin = epochAlign(begin);
     if (logOverride) {
@@ -314,18 +303,13 @@ int quorvelMain(int argc, char **argv) {
         frequency = FREQ_SUMMARY;
         referersFlag = 1;
     }
-    if (!logFile) {
-        std::fputs("logfile not specified. Please specify a logfile in\n"
-                   "the configuration file, or use the -l option on\n"
-                   "the command line.\n",
-                   stderr);
-        MyExit(1);
-    }
+    if (!logFile)
+        fatal(
+            "logfile not specified. Please specify a logfile in\n"
+            "the configuration file, or use the -l option on\n"
+            "the command line.\n");
     if (endGiven) end = epochAlign(end);
-    if (beginGiven && endGiven && begin > end) {
-        std::fputs("Error: begin date is later than end date!\n", stderr);
-        MyExit(1);
-    }
+    if (beginGiven && endGiven && begin > end) fatal("Error: begin date is later than end date!\n");
 
     quorvelLock(reportDir);
     // Temporary files of a run that was killed: only a run holding the lock may remove them.
@@ -340,15 +324,13 @@ int quorvelMain(int argc, char **argv) {
     parseLog(begin, end);
 
     // Counts short of what the log holds must not become history that later runs trust.
-    if (logStreamDamaged) {
-        std::fputs(
+    if (logStreamDamaged)
+        fatal(
             "Error: a compressed log file is damaged (see above); the history was not "
-            "updated. Repair or remove the file and run again.\n",
-            stderr);
-        MyExit(1);
-    }
+            "updated. Repair or remove the file and run again.\n");
 
     if (frequency != FREQ_SUMMARY) {
+        databaseSort();
         historyReport();
         databaseShutdown();
     }

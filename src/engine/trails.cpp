@@ -1,45 +1,17 @@
 // Trails and visits: follows each client host through the documents it requests. A
 // visit is a run of requests with no pause longer than trailTimeout minutes; its trail
 // is the documents in order without immediate repeats. Closed visits are counted per
-// trail and written as the "trails" and "visits" sections of the period page.
+// trail for the "trails" and "visits" sections of the period page.
 #include <algorithm>
 #include <cstring>
 
 #include "config/global.h"
-#include "core/commas.h"
-#include "core/dates.h"
 #include "core/mem.h"
 #include "engine/engine.h"
 #include "engine/reflist.h"
 #include "log/log.h"
-#include "report/report.h"
-
-double totalVisits = 0;
-double totalVisitDurations = 0;
-double longestVisitDuration = 0;
 
 namespace {
-
-enum {
-    R_OPEN_LIST = 17,
-    R_OPEN_RECORD = 18,
-    R_OPEN_FIELD = 19,
-    R_CLOSE_FIELD = 20,
-    R_OPEN_NUMERIC = 21,
-    R_CLOSE_NUMERIC = 22,
-    R_CLOSE_RECORD = 23,
-    R_CLOSE_LIST = 24,
-    R_TRAILS_LABEL_ALL = 79,
-    R_TRAILS_LABEL = 80,
-    R_TRAILS_HEADING = 81,
-    R_VISITS_LABEL = 82,
-    R_VISITS_TOTAL = 83,
-    R_VISITS_AVERAGE = 84,
-    R_VISITS_LONGEST = 85,
-    R_VISITS_EXAMPLES_ALL = 86,
-    R_VISITS_EXAMPLES = 87,
-    R_VISITS_HEADING = 88,
-};
 
 // Per row of activeTrails: the growing trail text and where its latest step begins,
 // so a repeat is recognised by the whole step, not by a blank inside a longer one; and,
@@ -82,12 +54,6 @@ void trailStateMeasure(TrailState &state, const char *trail)
             break;
         }
     }
-}
-
-void put(FILE *page, int resource)
-{
-    const char *text = textResource(resource);
-    if (text) std::fputs(text, page);
 }
 
 std::size_t grownSize(std::size_t size, std::size_t more)
@@ -149,19 +115,6 @@ void trailStart(int row, const LogEntry &entry, std::size_t urlLength, double ti
     numbers[2] = time;
 }
 
-// The entries' day number, which changes once a day in a log.
-int entryDayNumber(const LogEntry &entry)
-{
-    static int month = -1, day = -1, year = -1, number = 0;
-    if (entry.month != month || entry.day != day || entry.year != year) {
-        month = entry.month;
-        day = entry.day;
-        year = entry.year;
-        number = dateToDay(month, day, year);
-    }
-    return number;
-}
-
 // trailFlush of a trail of known length.
 void flushVisit(const char *trail, std::size_t length, double steps, double duration, const char *site)
 {
@@ -180,19 +133,17 @@ void flushVisit(const char *trail, std::size_t length, double steps, double dura
 
 }  // namespace
 
-void trailAccess(const LogEntry &entry)
-{
+void trailAccess(const LogEntry &entry, int dayNumber) {
     std::size_t length = std::strlen(entry.site);
-    trailAccessKnown(entry, length, hashKeyHash(entry.site, length), std::strlen(entry.url), -1);
+    trailAccessKnown(entry, dayNumber, length, hashKeyHash(entry.site, length),
+                     std::strlen(entry.url), -1);
 }
 
 // trailAccess for a site whose key length and hash are known, for a document of known
 // length whose row of documents is known (-1 when not).
-void trailAccessKnown(const LogEntry &entry, std::size_t siteLength, uint32_t siteHash,
-                      std::size_t urlLength, int documentRow)
-{
-    double time = static_cast<double>(entryDayNumber(entry)) * 1440.0 + entry.hour * 60.0 +
-                  entry.minute;
+void trailAccessKnown(const LogEntry &entry, int dayNumber, std::size_t siteLength,
+                      uint32_t siteHash, std::size_t urlLength, int documentRow) {
+    double time = static_cast<double>(dayNumber) * 1440.0 + entry.hour * 60.0 + entry.minute;
     int row = hashFindHashed(activeTrails, entry.site, siteLength, siteHash);
     if (row < 0) {
         row = hashFindOrAddHashed(activeTrails, entry.site, siteLength, siteHash);
@@ -250,73 +201,4 @@ void analyzeTrails()
         std::size_t length = cell.cell == trail ? cell.length : std::strlen(trail);
         flushVisit(trail, length, numbers[1], numbers[0] - numbers[2], activeTrails.keys[row]);
     }
-}
-
-void trailsReport(FILE *page, int)
-{
-    if (!trailsFlag) return;
-    int rows = completeTrails.count;
-    int *order = static_cast<int *>(xcalloc(static_cast<std::size_t>(rows) + 1, sizeof(int)));
-    for (int i = 0; i < rows; i++) order[i] = i;
-    rankedSort(order, rows, trailsCompareAccesses);
-    int shown = rows;
-    if (topTrails == COUNT_ALL) {
-        put(page, R_TRAILS_LABEL_ALL);
-    } else {
-        shown = std::max(0, std::min(topTrails, rows));
-        resourceFormat(page, textResource(R_TRAILS_LABEL), "dd", shown, rows);
-    }
-    put(page, R_OPEN_LIST);
-    put(page, R_TRAILS_HEADING);
-    for (int rank = 1; rank <= shown; rank++) {
-        int row = order[rank - 1];
-        const double *numbers = completeTrails.doubles[row];
-        put(page, R_OPEN_RECORD);
-        put(page, R_OPEN_NUMERIC);
-        std::fprintf(page, "%d", rank);
-        put(page, R_CLOSE_NUMERIC);
-        put(page, R_OPEN_FIELD);
-        htmlEscape(page, completeTrails.keys[row]);
-        put(page, R_CLOSE_FIELD);
-        put(page, R_OPEN_NUMERIC);
-        Commas(page, numbers[0]);
-        put(page, R_CLOSE_NUMERIC);
-        put(page, R_OPEN_NUMERIC);
-        std::fprintf(page, "%.2f", numbers[0] > 0 ? numbers[2] / numbers[0] : 0.0);
-        put(page, R_CLOSE_NUMERIC);
-        put(page, R_CLOSE_RECORD);
-    }
-    put(page, R_CLOSE_LIST);
-    myfree(order);
-}
-
-void visitsReport(FILE *page, int)
-{
-    if (!visitsFlag || totalVisits == 0) return;
-    put(page, R_VISITS_LABEL);
-    resourceFormat(page, textResource(R_VISITS_TOTAL), "f", totalVisits);
-    resourceFormat(page, textResource(R_VISITS_AVERAGE), "f", totalVisitDurations / totalVisits);
-    resourceFormat(page, textResource(R_VISITS_LONGEST), "f", longestVisitDuration);
-    int rows = completeTrails.count;
-    int n = exampleVisits == COUNT_ALL ? rows : std::max(0, std::min(exampleVisits, rows));
-    if (n == 0) return;
-    if (exampleVisits == COUNT_ALL) put(page, R_VISITS_EXAMPLES_ALL);
-    else resourceFormat(page, textResource(R_VISITS_EXAMPLES), "d", n);
-    put(page, R_OPEN_LIST);
-    put(page, R_VISITS_HEADING);
-    for (int i = 0; i < n; i++) {
-        int row = static_cast<int>(static_cast<long long>(i) * rows / n);
-        put(page, R_OPEN_RECORD);
-        put(page, R_OPEN_FIELD);
-        htmlEscape(page, completeTrails.strings[row][0]);
-        put(page, R_CLOSE_FIELD);
-        put(page, R_OPEN_NUMERIC);
-        std::fprintf(page, "%.0f", completeTrails.doubles[row][1]);
-        put(page, R_CLOSE_NUMERIC);
-        put(page, R_OPEN_FIELD);
-        htmlEscape(page, completeTrails.keys[row]);
-        put(page, R_CLOSE_FIELD);
-        put(page, R_CLOSE_RECORD);
-    }
-    put(page, R_CLOSE_LIST);
 }

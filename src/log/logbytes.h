@@ -79,9 +79,12 @@ struct LogCandidatesEscape {
 };
 #endif
 
-// The first byte at or after p that set stops at.
+// The first byte at or after p that set stops at. With controlA given, a byte 1 passed on
+// the way sets it when the candidates include that byte (the last bytes, taken one by
+// one, always note it).
 template <class Candidates>
-inline char *logFindStop(char *p, const char *limit, const LogCharSet &set, Candidates candidates) {
+inline char *logFindStop(char *p, const char *limit, const LogCharSet &set, Candidates candidates,
+                         bool *controlA = nullptr) {
     unsigned char *u = reinterpret_cast<unsigned char *>(p);
 #if defined(__SSE2__)
     while (limit - reinterpret_cast<char *>(u) >= 16) {
@@ -89,6 +92,7 @@ inline char *logFindStop(char *p, const char *limit, const LogCharSet &set, Cand
         while (mask) {
             unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
             if (set.stop[u[at]]) return reinterpret_cast<char *>(u + at);
+            if (controlA && u[at] == 1) *controlA = true;
             mask &= mask - 1;
         }
         u += 16;
@@ -97,7 +101,8 @@ inline char *logFindStop(char *p, const char *limit, const LogCharSet &set, Cand
     (void)limit;
     (void)candidates;
 #endif
-    while (!set.stop[*u]) u++;
+    for (; !set.stop[*u]; u++)
+        if (controlA && *u == 1) *controlA = true;
     return reinterpret_cast<char *>(u);
 }
 
@@ -161,8 +166,7 @@ inline std::size_t logCopyLowerField(char *target, std::size_t targetSize, const
     (void)limit;
 #endif
     for (; i < length; i++) {
-        char c = source[i];
-        target[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+        target[i] = static_cast<char>(charLower(static_cast<unsigned char>(source[i])));
     }
     target[length] = '\0';
     return length;

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "config/global.h"
-#include "console/strhack.h"
 #include "log/log.h"
 #include "log/logtext.h"
 
@@ -22,7 +21,7 @@ bool isWebService(const char *service)
 {
     if (std::strncmp(service, "W3SVC", 5) != 0) return false;
     for (const char *p = service + 5; *p; p++)
-        if (!logIsDigit(static_cast<unsigned char>(*p))) return false;
+        if (!charIsDigit(static_cast<unsigned char>(*p))) return false;
     return true;
 }
 
@@ -59,7 +58,7 @@ int dateLetter(char letter)
 bool hasLetter(const char *text)
 {
     for (; *text; text++)
-        if (logIsAlpha(static_cast<unsigned char>(*text))) return true;
+        if (charIsAlpha(static_cast<unsigned char>(*text))) return true;
     return false;
 }
 
@@ -78,7 +77,7 @@ int parseFormattedDate(const char *text, int *month, int *day, int *year)
         int which = dateLetter(*f);
         if (which < 0) {
             s++;
-        } else if (logIsDigit(*s)) {
+        } else if (charIsDigit(*s)) {
             if (values[which] < 100000000) values[which] = values[which] * 10 + (*s - '0');
             digits[which]++;
             s++;
@@ -93,10 +92,10 @@ int parseFormattedDate(const char *text, int *month, int *day, int *year)
 
 void parseMicrosoftExtraField(const char *field, LogEntry &entry)
 {
-    while (logIsSpace(static_cast<unsigned char>(*field))) field++;
+    while (charIsSpace(static_cast<unsigned char>(*field))) field++;
     if (referersFlag) {
         const char *colon = std::strchr(field, ':');
-        if (colon && colon > field && logIsAlpha(static_cast<unsigned char>(colon[-1]))) {
+        if (colon && colon > field && charIsAlpha(static_cast<unsigned char>(colon[-1]))) {
             logCopyBounded(entry.referer, field, LOG_URL_MAX);
             return;
         }
@@ -113,7 +112,7 @@ int logParseEntryMicrosoft(char *text, LogEntry &entry)
     char *token = tokens.next(iisField);
     if (!token) return LOG_NOT_THIS_FORMAT;
     logCopyBounded(entry.site, token, LOG_HOST_MAX);
-    convertLower(entry.site);
+    charLowerText(entry.site);
 
     // A user name may hold blanks ("NT AUTHORITY\LOCAL SERVICE"): only commas end it.
     if (!(token = tokens.next(iisText))) return LOG_NOT_THIS_FORMAT;
@@ -169,7 +168,7 @@ int logParseEntryEmwac(char *text, LogEntry &entry)
     if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
     char name[4];
     logCopyBounded(name, token, 3);
-    convertLower(name);
+    charLowerText(name);
     for (int i = 0; i < 12; i++)
         if (std::strcmp(name, monthnames[i]) == 0) entry.month = i + 1;
     if (!entry.month) return LOG_NOT_THIS_FORMAT;
@@ -186,7 +185,7 @@ int logParseEntryEmwac(char *text, LogEntry &entry)
     if (!tokens.next(blanks)) return LOG_NOT_THIS_FORMAT;  // server
     if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
     logCopyBounded(entry.site, token, LOG_HOST_MAX);
-    convertLower(entry.site);
+    charLowerText(entry.site);
     if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
     logCopyBounded(entry.method, token, LOG_WORD_MAX);
     if (!(token = tokens.next(blankOnly))) return LOG_NOT_THIS_FORMAT;
@@ -211,7 +210,8 @@ int logParseEntryReferer(char *text, LogEntry &entry)
         char *token = tokens.next(refererArrow);
         if (!token) return LOG_NOT_THIS_FORMAT;
         std::size_t length = logCopyBounded(entry.referer, token, LOG_URL_MAX);
-        if (entry.referer[0] >= 'A' && entry.referer[0] <= 'Z') entry.referer[0] += 32;
+        entry.referer[0] =
+            static_cast<char>(charLower(static_cast<unsigned char>(entry.referer[0])));
         if (!(token = tokens.next(refererArrow))) return LOG_NOT_THIS_FORMAT;
         logCopyBounded(entry.referer + length, token, LOG_URL_MAX - length);
         if (!tokens.next(refererArrow)) return LOG_NOT_THIS_FORMAT;
@@ -224,7 +224,7 @@ int logParseEntryReferer(char *text, LogEntry &entry)
     bool referer = false, target = false;
     while (char *token = tokens.next(refererField)) {
         unsigned char first = static_cast<unsigned char>(token[0]);
-        if (!logIsAlpha(first) && first != '/' && first != '\\') continue;
+        if (!charIsAlpha(first) && first != '/' && first != '\\') continue;
         if (!std::strchr(token, '/') && !std::strchr(token, '\\')) continue;
         if (std::strchr(token, ':')) {
             logCopyBounded(entry.referer, token, LOG_URL_MAX);

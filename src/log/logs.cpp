@@ -10,12 +10,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "config/global.h"
-#include "console/ui.h"
+#include "core/exit.h"
 #include "core/mem.h"
 #include "log/logbytes.h"
 #include "log/logread.h"
@@ -197,14 +196,8 @@ void openSource(LogSource &source)
         channels[slot] = nullptr;
     }
     int result = logReaderResume(source.reader, source.position);
-    if (result == LOG_CANT_REOPEN) {
-        std::fprintf(stderr, "Can't reopen the file %s!\n", source.name);
-        MyExit(1);
-    }
-    if (result == LOG_CANT_SEEK) {
-        std::fprintf(stderr, "Can't seek in the file %s!\n", source.name);
-        MyExit(1);
-    }
+    if (result == LOG_CANT_REOPEN) fatal("Can't reopen the file %s!\n", source.name);
+    if (result == LOG_CANT_SEEK) fatal("Can't seek in the file %s!\n", source.name);
     channels[slot] = source.reader;
     source.channel = slot;
 }
@@ -254,14 +247,12 @@ void logStreamSetup()
     DIR *directory = fileIsDirectory(path) ? opendir(path) : nullptr;
     if (directory) {
         if (refererOnlyFlag || useragentOnlyFlag) {
-            std::fputs(
-                "Sorry, analyzing entire directories is not permitted together with\nthe -r and "
-                "-u options. Analyze a single agent or referer log at a time,\nor pipe them all "
-                "to standard input and use the '-l -' option.\n",
-                stderr);
             closedir(directory);
             myfree(path);
-            MyExit(1);
+            fatal(
+                "Sorry, analyzing entire directories is not permitted together with\nthe -r and "
+                "-u options. Analyze a single agent or referer log at a time,\nor pipe them all "
+                "to standard input and use the '-l -' option.\n");
         }
         logs = static_cast<LogSource *>(xmalloc(sizeof(LogSource) * logsAllocated));
         while (struct dirent *member = readdir(directory)) {
@@ -282,23 +273,13 @@ void logStreamSetup()
             addSource(name, reader, false);
         }
         closedir(directory);
-        if (logsTotal == 0) {
-            std::fprintf(stderr,
-                         "No web server log entries were found in the directory %s or in the "
-                         "file %s.\n",
-                         path, file);
-            myfree(path);
-            MyExit(1);
-        }
+        if (logsTotal == 0)
+            fatal("No web server log entries were found in the directory %s or in the file %s.\n",
+                  path, file);
     } else {
         LogReader *reader = logReaderOpen(file);
-        if (!reader) {
-            const char *reason = std::strerror(errno);
-            std::fprintf(stderr, "Quorvel can't read the log file %s or the directory %s.: %s\n",
-                         file, path, reason);
-            myfree(path);
-            MyExit(1);
-        }
+        if (!reader)
+            fatalSystem("Quorvel can't read the log file %s or the directory %s.", file, path);
         logs = static_cast<LogSource *>(xmalloc(sizeof(LogSource)));
         logsAllocated = 1;
         addSource(mystrdup(file), reader, true);

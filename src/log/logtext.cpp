@@ -20,7 +20,7 @@ const unsigned char *readDecimal(const unsigned char *p, int maxChars, bool *neg
         maxChars--;
     }
     bool saturated = false;
-    for (; maxChars > 0 && logIsDigit(*p); p++, maxChars--) {
+    for (; maxChars > 0 && charIsDigit(*p); p++, maxChars--) {
         *any = true;
         if (*magnitude > 1000000000000000000ULL)
             saturated = true;
@@ -51,7 +51,7 @@ bool logLooksLikeHost(const char *token)
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(token); *p; p++) {
         if (*p == '.')
             dot = true;
-        else if (!logIsAlpha(*p) && !logIsDigit(*p))
+        else if (!charIsAlpha(*p) && !charIsDigit(*p))
             return false;
     }
     return dot;
@@ -68,7 +68,7 @@ int32_t logLeadingInt(const char *text)
 int64_t logLeadingInt64(const char *text)
 {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
-    while (logIsSpace(*p)) p++;
+    while (charIsSpace(*p)) p++;
     bool negative, any;
     uint64_t magnitude;
     readDecimal(p, INT_MAX, &negative, &magnitude, &any);
@@ -83,9 +83,9 @@ int logScanTemplate(const char *text, const char *format, void *const *out)
     const unsigned char *f = reinterpret_cast<const unsigned char *>(format);
     int done = 0;
     while (*f) {
-        if (logIsSpace(*f)) {
-            while (logIsSpace(*f)) f++;
-            while (logIsSpace(*s)) s++;
+        if (charIsSpace(*f)) {
+            while (charIsSpace(*f)) f++;
+            while (charIsSpace(*s)) s++;
             continue;
         }
         if (*f != '%') {
@@ -97,9 +97,9 @@ int logScanTemplate(const char *text, const char *format, void *const *out)
         }
         f++;
         int width = 0;
-        while (logIsDigit(*f)) width = width * 10 + (*f++ - '0');
+        while (charIsDigit(*f)) width = width * 10 + (*f++ - '0');
         unsigned char conversion = *f++;
-        while (logIsSpace(*s)) s++;
+        while (charIsSpace(*s)) s++;
         if (!*s) return done ? done : EOF;
         int limit = width > 0 ? width : INT_MAX;
         if (conversion == 'd') {
@@ -113,7 +113,8 @@ int logScanTemplate(const char *text, const char *format, void *const *out)
         } else if (conversion == 's') {
             char *target = static_cast<char *>(out[done]);
             int length = 0;
-            while (*s && !logIsSpace(*s) && length < limit) target[length++] = static_cast<char>(*s++);
+            while (*s && !charIsSpace(*s) && length < limit)
+                target[length++] = static_cast<char>(*s++);
             target[length] = '\0';
         } else {
             return done;

@@ -5,12 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/chars.h"
 #include "log/log.h"
-
-// Whether a byte is white space for scanf and atoi in the C locale.
-inline bool logIsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool logIsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-inline bool logIsAlpha(unsigned char c) { return ((c | 32) >= 'a' && (c | 32) <= 'z'); }
 
 // A set of delimiter bytes. The terminator is never a member, but always stops a token.
 struct LogCharSet {
@@ -66,6 +62,19 @@ inline std::size_t logCopyLength(char *target, const char *source, std::size_t l
     target[length] = '\0';
     return length;
 }
+
+// UnescapeUrl of the length characters at source (none of them zero), written to
+// target, which may be source itself. With controlA set, a byte 1 reads as a blank (as if
+// replaced before decoding). Block reads of source stay before limit. Returns the number
+// of characters written (target is not terminated); stringLength gets the length of the
+// result as a string (an escaped zero byte ends it) and escaped whether an escape was
+// decoded.
+std::size_t logDecodeUrl(char *target, std::size_t targetSize, const char *source,
+                         std::size_t length, const char *limit, bool controlA,
+                         std::size_t *stringLength, bool *escaped);
+
+// logParseEntryCommon over a terminated text that may be read up to limit.
+int logParseEntryCommonWithin(char *text, const char *limit, LogEntry &entry);
 
 // Letters, digits and dots only, with at least one dot.
 bool logLooksLikeHost(const char *token);

@@ -21,10 +21,10 @@
 
 #include "console/strhack.h"
 #include "console/ui.h"
+#include "core/exit.h"
+#include "core/outfile.h"
 
 namespace {
-
-constexpr int COUNT_ALL = -2;
 
 // The answers of one run; nothing reaches the configuration file before the
 // whole dialogue is over.
@@ -157,28 +157,6 @@ int resolveTarget(const char *name, char *target, size_t size) {
     return n >= 0 && static_cast<size_t>(n) < size ? TARGET_OK : TARGET_BAD;
 }
 
-void directoryOf(const char *path, char *dir, size_t size) {
-    const char *slash = std::strrchr(path, '/');
-    if (slash == nullptr) {
-        std::snprintf(dir, size, ".");
-    } else if (slash == path) {
-        std::snprintf(dir, size, "/");
-    } else {
-        std::snprintf(dir, size, "%.*s", static_cast<int>(slash - path), path);
-    }
-}
-
-// Creates an empty temporary file next to the target; returns its descriptor
-// or -1, with its name in tempName.
-int createTemporary(const char *target, char *tempName, size_t size) {
-    char dir[PATH_MAX];
-    directoryOf(target, dir, sizeof dir);
-    int n = std::snprintf(tempName, size, "%s%squorset.XXXXXX", dir,
-                          dir[std::strlen(dir) - 1] == '/' ? "" : "/");
-    if (n < 0 || static_cast<size_t>(n) >= size) return -1;
-    return mkstemp(tempName);
-}
-
 // Tests whether the configuration can be written later without touching an
 // existing file: that file must open for appending (no truncation) and the
 // directory must accept a new file.
@@ -200,11 +178,9 @@ int canWriteConfiguration(const char *name) {
         return 0;
     }
 
-    char temp[PATH_MAX + 32];
-    int fd = createTemporary(target, temp, sizeof temp);
-    if (fd < 0) return 0;
-    close(fd);
-    unlink(temp);
+    OutFile probe;
+    if (!outOpen(probe, target)) return 0;
+    outAbandon(probe);
     return 1;
 }
 
@@ -382,46 +358,24 @@ void writeChunks(FILE *f, const Answers &a) {
     }
 }
 
-mode_t currentUmask() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
-
-// Writes the configuration to a temporary file and renames it over the old
-// one only once every byte is on disk; on any failure the old file is kept.
+// Writes the configuration next to the file it replaces and renames it over that
+// file (which keeps its permissions) only once every byte is on disk; on any failure
+// the old file is kept.
 void writeConfiguration(const Answers &a) {
     char target[PATH_MAX];
     int resolved = resolveTarget(a.configName, target, sizeof target);
     if (resolved == TARGET_FOREIGN_LINK) refuseLink(a.configName);
     if (resolved != TARGET_OK) cannotWrite(a.configName);
 
-    // Keep the permissions of the file being replaced; a new file gets what a
-    // plain create would have given it.
-    mode_t mode = 0666 & ~currentUmask();
-    struct stat st;
-    if (stat(target, &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
-
-    char temp[PATH_MAX + 32];
-    int fd = createTemporary(target, temp, sizeof temp);
-    if (fd < 0) cannotWrite(a.configName);
-    FILE *f = (fchmod(fd, mode) == 0) ? fdopen(fd, "w") : nullptr;
-    if (f == nullptr) {
-        close(fd);
-        unlink(temp);
-        cannotWrite(a.configName);
-    }
-
+    OutFile out;
+    FILE *f = outOpen(out, target);
+    if (f == nullptr) cannotWrite(a.configName);
     writeChunks(f, a);
-
-    int ok = !std::ferror(f);
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp, target) != 0) {
-        unlink(temp);
+    if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) {
+        outAbandon(out);
         cannotWrite(a.configName);
     }
+    if (!outClose(out)) cannotWrite(a.configName);
 }
 
 // The host name inside an answer that may be typed as a URL: the scheme, a
@@ -824,10 +778,7 @@ int main(int argc, char **argv) {
             "is quorvel.conf).\n");
         MyExit(0);
     }
-    if (argc > 2) {
-        std::fprintf(stderr, "Usage: quorset filename.conf\n");
-        MyExit(1);
-    }
+    if (argc > 2) fatal("Usage: quorset filename.conf\n");
 
     static Answers a;
     a.topDocuments = 10;

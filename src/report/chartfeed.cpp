@@ -11,8 +11,8 @@
 #include "config/global.h"
 #include "core/dates.h"
 #include "core/mem.h"
-#include "engine/engine.h"
 #include "report/report.h"
+#include "report/reportdata.h"
 
 static gdImagePtr chartImage(int width, int height) {
     gdImagePtr image = gdImageCreate(width, height);
@@ -38,13 +38,6 @@ static char *periodChartPath(int start, const char *suffix) {
     if (refererOnlyFlag) return reportPath("%s/referer%s.gif", reportDir, suffix);
     if (useragentOnlyFlag) return reportPath("%s/agents%s.gif", reportDir, suffix);
     return reportPath("%s/summary%s.gif", reportDir, suffix);
-}
-
-static char *dateLabel(int day) {
-    std::size_t size = (dateFormat ? std::strlen(dateFormat) : 0) + 64;
-    char *label = static_cast<char *>(xcalloc(size, 1));
-    formatDate(label, day);
-    return label;
 }
 
 void hashChart(Hash &table, const char *suffix, int start, const int *order, int byBytes) {
@@ -80,11 +73,11 @@ void hashChart(Hash &table, const char *suffix, int start, const int *order, int
     myfree(values);
 }
 
-void hourChart(int start) {
+void hourChart(int start, int days) {
     char *labels[24];
     for (int h = 0; h < 24; h++) labels[h] = reportPath("%02d:00", h);
     double divisor = 1;
-    if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) divisor = periodDays(start);
+    if (frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY) divisor = days;
     if (divisor <= 0) divisor = 1;
     double *values = static_cast<double *>(xcalloc(25, sizeof(double)));
     for (int h = 0; h < 24; h++)
@@ -101,8 +94,8 @@ void hourChart(int start) {
     for (char *label : labels) myfree(label);
 }
 
-void dayChart(int start) {
-    int n = frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY ? periodDays(start) : 1;
+void dayChart(int start, int days) {
+    int n = frequency == FREQ_WEEKLY || frequency == FREQ_MONTHLY ? days : 1;
     if (n < 1) n = 1;
     if (n > 31) n = 31;
     char **labels = static_cast<char **>(xcalloc(static_cast<std::size_t>(n), sizeof(char *)));
@@ -139,7 +132,7 @@ int historyChart(int first) {
     if (databaseEpochsTotal <= 0) return 0;
     if (first < 0 || first >= totals.count) return 0;
     int end = first;
-    while (end < totals.count && std::strncmp(totals.keys[end], "DIVIDER", 7) != 0) end++;
+    while (end < totals.count && !totalsDivider(totals.keys[end])) end++;
     int channels = end - first;
     if (channels <= 0) return 0;
 

@@ -9,16 +9,8 @@
 #include "core/commas.h"
 #include "core/dates.h"
 #include "core/mem.h"
-#include "engine/engine.h"
 #include "report/report.h"
-
-static void put(FILE *page, int resource) {
-    if (textResource(resource)) std::fputs(textResource(resource), page);
-}
-
-static bool isDivider(const char *key) {
-    return key && std::strncmp(key, "DIVIDER", 7) == 0;
-}
+#include "report/reportdata.h"
 
 static const char *extensionText() {
     return extension ? extension : "";
@@ -26,7 +18,7 @@ static const char *extensionText() {
 
 void historyHeading(FILE *page) {
     if (databaseEpochsTotal <= 0) {
-        put(page, HTMLNOCOMPLETEREPORTS);
+        resourceWrite(page, HTMLNOCOMPLETEREPORTS);
         return;
     }
     int first = database[0].firstDay;
@@ -38,24 +30,24 @@ void historyHeading(FILE *page) {
         last += bridged ? newest.days - 1 : 6;
     } else if (frequency == FREQ_MONTHLY)
         last += monthLength(last) - 1;
-    put(page, HTMLHISTORYFROM);
+    resourceWrite(page, HTMLHISTORYFROM);
     std::fputs(" ", page);
-    printDate(page, first);
+    printDate(page, first, dateFormat);
     std::fputs(" -- ", page);
-    printDate(page, last);
+    printDate(page, last, dateFormat);
 }
 
 // The label of a sub-page: "Reports for the month F -- L" for daily reports, "Reports for
 // the year Y" for weekly ones. It stands in the sub-page's title and heading and in its link.
 static void subListLabel(FILE *page, int first, int year) {
     if (frequency == FREQ_DAILY) {
-        put(page, HTMLREPORTSFORMONTH);
+        resourceWrite(page, HTMLREPORTSFORMONTH);
         std::fputs(" ", page);
-        printDate(page, first);
+        printDate(page, first, dateFormat);
         std::fputs(" -- ", page);
-        printDate(page, first + monthLength(first) - 1);
+        printDate(page, first + monthLength(first) - 1, dateFormat);
     } else {
-        put(page, HTMLREPORTSFORYEAR);
+        resourceWrite(page, HTMLREPORTSFORYEAR);
         std::fprintf(page, " %d", year);
     }
 }
@@ -68,32 +60,32 @@ void openSubList(OutFile &sub, FILE *index, int month, int year) {
 
     // The month page's title ends without a line feed, the year page's with one.
     const char *titleEnd = frequency == FREQ_DAILY ? "</title>" : "</title>\n";
-    put(page, HTMLOPENPAGE);
-    put(page, HTMLOPENHEAD);
+    resourceWrite(page, HTMLOPENPAGE);
+    resourceWrite(page, HTMLOPENHEAD);
     std::fputs("<title>", page);
     subListLabel(page, first, year);
     std::fputs(titleEnd, page);
-    put(page, HTMLCLOSEHEAD);
+    resourceWrite(page, HTMLCLOSEHEAD);
     outputUserHeader(page);
     std::fputs("<h1>", page);
     subListLabel(page, first, year);
     std::fputs("</h1>\n", page);
 
-    put(index, HTMLREPORTOPENRECORD);
-    put(index, HTMLREPORTOPENFIELD);
+    resourceWrite(index, HTMLREPORTOPENRECORD);
+    resourceWrite(index, HTMLREPORTOPENFIELD);
     std::fprintf(index, "<a href=\"%dh.%s\">", first, extensionText());
     subListLabel(index, first, year);
     std::fputs("</a>", index);
-    put(index, HTMLREPORTCLOSEFIELD);
-    put(index, HTMLREPORTCLOSERECORD);
-    put(page, HTMLREPORTOPENLIST);
+    resourceWrite(index, HTMLREPORTCLOSEFIELD);
+    resourceWrite(index, HTMLREPORTCLOSERECORD);
+    resourceWrite(page, HTMLREPORTOPENLIST);
 }
 
 void closeSubList(OutFile &sub) {
     if (!sub.file) return;
-    put(sub.file, HTMLREPORTCLOSELIST);
+    resourceWrite(sub.file, HTMLREPORTCLOSELIST);
     outputUserFooter(sub.file);
-    put(sub.file, HTMLCLOSEPAGE);
+    resourceWrite(sub.file, HTMLCLOSEPAGE);
     reportFileClose(sub);
 }
 
@@ -101,13 +93,13 @@ void closeSubList(OutFile &sub) {
 // the end of totals.
 static int groupEnd(int first) {
     int end = first;
-    while (end < totals.count && !isDivider(totals.keys[end])) end++;
+    while (end < totals.count && !totalsDivider(totals.keys[end])) end++;
     return end;
 }
 
 static void groupChartBlock(FILE *index, int first) {
     historyChart(first);
-    put(index, HTMLHISTORYGRAPHSBEFOREIMAGE);
+    resourceWrite(index, HTMLHISTORYGRAPHSBEFOREIMAGE);
     std::fputs("<table border=0>\n", index);
     std::fputs("<tr><td>", index);
     std::fprintf(index, "<img src=\"%dt.gif\" width=\"%d\" height=\"%d\">\n", first, 400, 300);
@@ -126,19 +118,20 @@ static void groupChartBlock(FILE *index, int first) {
     std::fputs("</td>", index);
     std::fputs("</tr>", index);
     std::fputs("</table>", index);
-    put(index, HTMLHISTORYGRAPHSAFTERIMAGE);
-    put(index, nobytesFlag ? HTMLHISTORYGRAPHSHEADING : HTMLHISTORYGRAPHSHEADINGWITHBYTES);
+    resourceWrite(index, HTMLHISTORYGRAPHSAFTERIMAGE);
+    resourceWrite(index,
+                  nobytesFlag ? HTMLHISTORYGRAPHSHEADING : HTMLHISTORYGRAPHSHEADINGWITHBYTES);
 }
 
 static void numberCell(FILE *index, double value) {
-    put(index, HTMLREPORTOPENNUMERICFIELD);
+    resourceWrite(index, HTMLREPORTOPENNUMERICFIELD);
     Commas(index, value);
-    put(index, HTMLREPORTCLOSENUMERICFIELD);
+    resourceWrite(index, HTMLREPORTCLOSENUMERICFIELD);
 }
 
 static void emptyCell(FILE *index) {
-    put(index, HTMLREPORTOPENNUMERICFIELD);
-    put(index, HTMLREPORTCLOSENUMERICFIELD);
+    resourceWrite(index, HTMLREPORTOPENNUMERICFIELD);
+    resourceWrite(index, HTMLREPORTCLOSENUMERICFIELD);
 }
 
 // The record of the period still in progress, which has no place in the averages.
@@ -158,7 +151,7 @@ static void totalsRows(FILE *index) {
 
     bool groupCharted = false;
     for (int p = 0; p < totals.count; p++) {
-        if (isDivider(totals.keys[p])) {
+        if (totalsDivider(totals.keys[p])) {
             groupCharted = false;
             continue;
         }
@@ -180,11 +173,11 @@ static void totalsRows(FILE *index) {
             groupCharted = true;
         }
         if (days <= 0) continue;
-        put(index, HTMLREPORTOPENRECORD);
-        put(index, HTMLREPORTOPENFIELD);
+        resourceWrite(index, HTMLREPORTOPENRECORD);
+        resourceWrite(index, HTMLREPORTOPENFIELD);
         const char *label = totals.strings[p][0];
         if (label) std::fputs(label, index);
-        put(index, HTMLREPORTCLOSEFIELD);
+        resourceWrite(index, HTMLREPORTCLOSEFIELD);
         numberCell(index, a);
         if (!nobytesFlag) numberCell(index, b);
         if (completeDays > 0) {
@@ -197,7 +190,7 @@ static void totalsRows(FILE *index) {
         }
         numberCell(index, database[latest].accesses[p]);
         if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
-        put(index, HTMLREPORTCLOSERECORD);
+        resourceWrite(index, HTMLREPORTCLOSERECORD);
     }
 }
 
@@ -229,58 +222,57 @@ static void reportRows(FILE *index) {
             previousYear = year;
             target = sub.file;
         }
-        put(target, HTMLREPORTOPENRECORD);
-        put(target, HTMLREPORTOPENFIELD);
+        resourceWrite(target, HTMLREPORTOPENRECORD);
+        resourceWrite(target, HTMLREPORTOPENFIELD);
         std::fprintf(target, "<a href=\"%d.%s\">", start, extensionText());
         epochHeadingRecord(target, database[r]);
         std::fputs("</a>\n", target);
-        put(target, HTMLREPORTCLOSEFIELD);
-        put(target, HTMLREPORTCLOSERECORD);
+        resourceWrite(target, HTMLREPORTCLOSEFIELD);
+        resourceWrite(target, HTMLREPORTCLOSERECORD);
     }
     closeSubList(sub);
 }
 
 void historyReport() {
-    databaseSort();
     char *path = reportPath("%s/%s", reportDir, indexName ? indexName : "index.html");
     OutFile out;
     FILE *index = reportFileOpen(out, path);
     myfree(path);
 
-    put(index, HTMLOPENPAGE);
-    put(index, HTMLOPENHEAD);
+    resourceWrite(index, HTMLOPENPAGE);
+    resourceWrite(index, HTMLOPENHEAD);
     std::fputs("<title>", index);
     historyHeading(index);
     std::fputs("</title>\n", index);
-    put(index, HTMLCLOSEHEAD);
+    resourceWrite(index, HTMLCLOSEHEAD);
     outputUserHeader(index);
-    put(index, HTMLOPENSUBHEADING);
+    resourceWrite(index, HTMLOPENSUBHEADING);
     historyHeading(index);
-    put(index, HTMLCLOSESUBHEADING);
+    resourceWrite(index, HTMLCLOSESUBHEADING);
 
     std::fputs("<a href=\"#reports\">\n", index);
     if (frequency == FREQ_DAILY)
-        put(index, HTMLSKIPTODAILYREPORTS);
+        resourceWrite(index, HTMLSKIPTODAILYREPORTS);
     else if (frequency == FREQ_WEEKLY)
-        put(index, HTMLSKIPTOWEEKLYREPORTS);
+        resourceWrite(index, HTMLSKIPTOWEEKLYREPORTS);
     else
-        put(index, HTMLSKIPTOMONTHLYREPORTS);
+        resourceWrite(index, HTMLSKIPTOMONTHLYREPORTS);
     std::fputs("</a>\n", index);
 
-    put(index, HTMLHISTORYGRAPHSLABEL);
-    put(index, HTMLREPORTOPENLIST);
+    resourceWrite(index, HTMLHISTORYGRAPHSLABEL);
+    resourceWrite(index, HTMLREPORTOPENLIST);
     totalsRows(index);
-    put(index, HTMLREPORTCLOSELIST);
+    resourceWrite(index, HTMLREPORTCLOSELIST);
 
-    put(index, HTMLOPENSUBHEADING);
+    resourceWrite(index, HTMLOPENSUBHEADING);
     std::fputs("<a name=\"reports\">", index);
-    put(index, HTMLREPORTLISTLABEL);
+    resourceWrite(index, HTMLREPORTLISTLABEL);
     std::fputs("</a>", index);
-    put(index, HTMLCLOSESUBHEADING);
-    put(index, HTMLREPORTOPENLIST);
+    resourceWrite(index, HTMLCLOSESUBHEADING);
+    resourceWrite(index, HTMLREPORTOPENLIST);
     reportRows(index);
-    put(index, HTMLREPORTCLOSELIST);
+    resourceWrite(index, HTMLREPORTCLOSELIST);
     outputUserFooter(index);
-    put(index, HTMLCLOSEPAGE);
+    resourceWrite(index, HTMLCLOSEPAGE);
     reportFileClose(out);
 }

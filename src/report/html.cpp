@@ -1,10 +1,12 @@
 // Text from the log on HTML pages: escaping for element text and attributes, URLs for
-// links, and the owned page and chart files.
+// links; the owned page and chart files, and the dates they print.
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
-#include "console/ui.h"
+#include "config/global.h"
+#include "core/chars.h"
+#include "core/dates.h"
 #include "core/mem.h"
 #include "report/report.h"
 
@@ -59,18 +61,17 @@ void htmlEscapeUrl(FILE *page, const char *url) {
     }
 }
 
-static int lowerAscii(int c) {
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+// A letter, digit, '+', '-' or '.': the characters of a URL scheme after its first letter.
+static bool schemeChar(unsigned char c) {
+    return charIsAlnum(c) || c == '+' || c == '-' || c == '.';
 }
 
 int urlLinkable(const char *url, int relativeAllowed) {
     if (!url) return 0;
     const char *p = url;
-    bool isAlpha = (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z');
+    bool isAlpha = charIsAlpha(static_cast<unsigned char>(*p));
     if (isAlpha) {
-        while ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
-               *p == '+' || *p == '-' || *p == '.')
-            p++;
+        while (schemeChar(static_cast<unsigned char>(*p))) p++;
     }
     if (!isAlpha || *p != ':') return relativeAllowed ? 1 : 0;
     std::size_t length = static_cast<std::size_t>(p - url);
@@ -78,7 +79,7 @@ int urlLinkable(const char *url, int relativeAllowed) {
     for (const char *scheme : schemes) {
         if (std::strlen(scheme) != length) continue;
         std::size_t i = 0;
-        while (i < length && lowerAscii(static_cast<unsigned char>(url[i])) == scheme[i]) i++;
+        while (i < length && charLower(static_cast<unsigned char>(url[i])) == scheme[i]) i++;
         if (i == length) return 1;
     }
     return 0;
@@ -94,14 +95,11 @@ static std::size_t siteEnd(const char *site, const char *path, bool *scheme, boo
         char c = path[i - siteLength];
         return encodedInUrl(static_cast<unsigned char>(c)) ? '%' : c;
     };
-    auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
     std::size_t i = 0;
     *scheme = *authority = false;
-    if (isAlpha(at(0))) {
+    if (charIsAlpha(at(0))) {
         std::size_t j = 1;
-        while (isAlpha(at(j)) || (at(j) >= '0' && at(j) <= '9') || at(j) == '+' || at(j) == '-' ||
-               at(j) == '.')
-            j++;
+        while (schemeChar(at(j))) j++;
         if (at(j) == ':') {
             *scheme = true;
             i = j + 1;
@@ -137,21 +135,17 @@ char *reportPath(const char *format, ...) {
     return path;
 }
 
-// The message of a file that could not be written, followed by the system's reason when
-// a system call failed (reason is its errno, 0 when none did).
-static void cannotWrite(const char *path, int reason) {
-    std::fprintf(stderr, "Can't write to file! Filename: %s", path);
-    if (reason != 0) std::fprintf(stderr, ": %s", std::strerror(reason));
-    std::fputc('\n', stderr);
+char *dateLabel(int day) {
+    std::size_t size = formatDate(nullptr, 0, day, dateFormat) + 1;
+    char *label = static_cast<char *>(xmalloc(size));
+    formatDate(label, size, day, dateFormat);
+    return label;
 }
 
 FILE *reportFileOpen(OutFile &out, const char *path) {
     errno = 0;
     FILE *file = outOpen(out, path);
-    if (!file) {
-        cannotWrite(path, errno);
-        MyExit(1);
-    }
+    if (!file) outCannotWrite(path);
     return file;
 }
 
@@ -159,10 +153,6 @@ void reportFileClose(OutFile &out) {
     if (!out.file) return;
     char *path = mystrdup(out.path);
     errno = 0;
-    if (!outClose(out)) {
-        cannotWrite(path, errno);
-        myfree(path);
-        MyExit(1);
-    }
+    if (!outClose(out)) outCannotWrite(path);
     myfree(path);
 }

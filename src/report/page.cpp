@@ -1,34 +1,11 @@
 // The page of one period: its file, head and title, the operator's header and footer,
 // the note about missing byte counts, the heading, and the sections in the order of
 // the report list. The sections themselves are written by their own writers.
-#include <cstring>
-
 #include "config/global.h"
-#include "console/ui.h"
 #include "core/dates.h"
 #include "core/mem.h"
-#include "engine/engine.h"
 #include "report/report.h"
-
-static void writeResource(FILE *page, int number) {
-    const char *text = textResource(number);
-    if (text) std::fputs(text, page);
-}
-
-// A date in the configured template, into an owned buffer large enough for it.
-static char *dateText(int day) {
-    std::size_t size = (dateFormat ? std::strlen(dateFormat) : 0) + 32;
-    char *out = static_cast<char *>(mymalloc(size));
-    if (!out) dieMemory();
-    formatDate(out, day);
-    return out;
-}
-
-int periodDays(int start) {
-    if (frequency == FREQ_MONTHLY) return monthLength(start);
-    if (frequency == FREQ_WEEKLY) return epochAlign(start) + 7 - start;
-    return 1;
-}
+#include "report/reportdata.h"
 
 // The heading of a period of the given kind from one day to another (the summary's from
 // firstDay to lastDay).
@@ -51,11 +28,11 @@ static void writeHeading(FILE *page, int kind, int from, int to) {
             to = lastDay;
             break;
     }
-    char *fromText = dateText(from);
+    char *fromText = dateLabel(from);
     if (kind == FREQ_DAILY) {
         resourceFormat(page, textResource(resource), "s", fromText);
     } else {
-        char *toText = dateText(to);
+        char *toText = dateLabel(to);
         resourceFormat(page, textResource(resource), "ss", fromText, toText);
         myfree(toText);
     }
@@ -63,40 +40,34 @@ static void writeHeading(FILE *page, int kind, int from, int to) {
     myfree(fromText);
 }
 
-void epochHeadingBody(FILE *page, int start, int kind) {
+void epochHeadingBody(FILE *page, int start, int kind, int days) {
     int to = start;
     if (kind == FREQ_WEEKLY)
-        // A week that starts after its first day (the weekstart changed) still ends
-        // with its week.
-        to = (frequency == FREQ_WEEKLY ? epochAlign(start) : start) + 6;
+        to = start + days - 1;
     else if (kind == FREQ_MONTHLY)
         to = start + monthLength(start) - 1;
     writeHeading(page, kind, start, to);
 }
 
 void epochHeadingRecord(FILE *page, const DatabaseEpoch &record) {
-    if (record.kind != FREQ_WEEKLY) {
-        epochHeadingBody(page, record.firstDay, record.kind);
-        return;
-    }
     // A stored week ends where it ended when it was reported, whatever the weekstart is now.
     int days = record.days >= 1 && record.days <= 7 ? record.days : 7;
-    writeHeading(page, FREQ_WEEKLY, record.firstDay, record.firstDay + days - 1);
+    epochHeadingBody(page, record.firstDay, record.kind, days);
 }
 
-void epochHeading(FILE *page, int start) {
+void epochHeading(FILE *page, int start, int days) {
     if (refererOnlyFlag) {
-        writeResource(page, HTMLREFERERONLYHEADING);
+        resourceWrite(page, HTMLREFERERONLYHEADING);
     } else if (useragentOnlyFlag) {
-        writeResource(page, HTMLUSERAGENTONLYHEADING);
+        resourceWrite(page, HTMLUSERAGENTONLYHEADING);
     } else {
-        epochHeadingBody(page, start, frequency);
+        epochHeadingBody(page, start, frequency, days);
     }
 }
 
 static void writeLines(FILE *page, const StringArray &lines, int fallback) {
     if (lines.count == 0) {
-        writeResource(page, fallback);
+        resourceWrite(page, fallback);
         return;
     }
     for (int i = 0; i < lines.count; ++i) {
@@ -118,7 +89,43 @@ static char *pagePath(int start) {
     return reportPath("%s/summary.%s", dir, ext);
 }
 
-static void writeSections(FILE *page, int start, int monthDays) {
+// The writer of each section, in the order of reportSections; the page writes the
+// sections of reportList through it. The domain groups have no section of their own.
+typedef void (*SectionWriter)(FILE *page, int start, int days);
+struct SectionWriterEntry {
+    ReportSectionId section;
+    SectionWriter write;
+};
+static constexpr SectionWriterEntry sectionWriters[] = {
+    {SECTION_UNIQUE, [](FILE *f, int s, int) { uniqueReport(f, s); }},
+    {SECTION_TOTALS, [](FILE *f, int s, int) { totalsReport(f, s); }},
+    {SECTION_HOURS, [](FILE *f, int s, int days) { hoursReport(f, days, s); }},
+    {SECTION_DAYS, [](FILE *f, int s, int days) { daysReport(f, s, days); }},
+    {SECTION_DOCUMENTS, [](FILE *f, int s, int) { documentsReport(f, s); }},
+    {SECTION_AUTHUSERS, [](FILE *f, int s, int) { authusersReport(f, s); }},
+    {SECTION_SITES, [](FILE *f, int s, int) { sitesReport(f, s); }},
+    {SECTION_DOMAINS, [](FILE *f, int s, int) { domainsReport(f, s); }},
+    {SECTION_PROXYSITES, [](FILE *f, int s, int) { proxysitesReport(f, s); }},
+    {SECTION_PROXYDOMAINS, [](FILE *f, int s, int) { proxydomainsReport(f, s); }},
+    {SECTION_TRAILS, [](FILE *f, int s, int) { trailsReport(f, s); }},
+    {SECTION_VISITS, [](FILE *f, int s, int) { visitsReport(f, s); }},
+    {SECTION_REFERERS, [](FILE *f, int s, int) { referersReport(f, s); }},
+    {SECTION_USERAGENTS, [](FILE *f, int s, int) { useragentsReport(f, s); }},
+    {SECTION_NOTFOUND, [](FILE *f, int s, int) { notfoundReport(f, s); }},
+    {SECTION_RESULTCODES, [](FILE *f, int, int) { resultcodesReport(f); }},
+    {SECTION_DOMAINGROUPS, nullptr},
+};
+
+static constexpr bool writersInSectionOrder() {
+    for (int s = 0; s < SECTION_COUNT; s++)
+        if (sectionWriters[s].section != s) return false;
+    return true;
+}
+static_assert(sizeof sectionWriters / sizeof sectionWriters[0] == SECTION_COUNT &&
+                  writersInSectionOrder(),
+              "one writer per report section, in the order of reportSections");
+
+static void writeSections(FILE *page, int start, int days) {
     if (useragentOnlyFlag) {
         useragentsReport(page, start);
         return;
@@ -128,72 +135,48 @@ static void writeSections(FILE *page, int start, int monthDays) {
         return;
     }
     for (int i = 0; i < reportList.count; ++i) {
-        const char *name = reportList.keys[i];
-        if (!name) continue;
-        if (std::strcmp(name, "totals") == 0) totalsReport(page, start);
-        else if (std::strcmp(name, "unique") == 0) uniqueReport(page, start);
-        else if (std::strcmp(name, "hours") == 0) hoursReport(page, monthDays, start);
-        else if (std::strcmp(name, "days") == 0) daysReport(page, start);
-        else if (std::strcmp(name, "resultcodes") == 0) resultcodesReport(page);
-        else if (std::strcmp(name, "documents") == 0) documentsReport(page, start);
-        else if (std::strcmp(name, "authusers") == 0) authusersReport(page, start);
-        else if (std::strcmp(name, "sites") == 0) sitesReport(page, start);
-        else if (std::strcmp(name, "domains") == 0) domainsReport(page, start);
-        else if (std::strcmp(name, "proxysites") == 0) proxysitesReport(page, start);
-        else if (std::strcmp(name, "proxydomains") == 0) proxydomainsReport(page, start);
-        else if (std::strcmp(name, "useragents") == 0) useragentsReport(page, start);
-        else if (std::strcmp(name, "referers") == 0) referersReport(page, start);
-        else if (std::strcmp(name, "notfound") == 0) notfoundReport(page, start);
-        else if (std::strcmp(name, "visits") == 0) visitsReport(page, start);
-        else if (std::strcmp(name, "trails") == 0) trailsReport(page, start);
+        int section = reportSectionFind(reportList.keys[i]);
+        if (section >= 0 && sectionWriters[section].write)
+            sectionWriters[section].write(page, start, days);
     }
 }
 
-void epochReport(int start) {
-    int monthDays = start >= 0 ? monthLength(start) : 31;
-    analyzeDomains();
-    analyzeProxydomains();
-    analyzeTotals();
-    analyzeTrails();
-    if (frequency != FREQ_SUMMARY) {
-        databaseEpochAdd(start, periodDays(start), totals);
-    }
-
+void epochReport(int start, int days) {
     char *path = pagePath(start);
     OutFile out;
     FILE *page = reportFileOpen(out, path);
 
-    writeResource(page, HTMLOPENPAGE);
+    resourceWrite(page, HTMLOPENPAGE);
     if (frequency == FREQ_SUMMARY && firstDay == -1) {
-        writeResource(page, HTMLOPENHEAD);
+        resourceWrite(page, HTMLOPENHEAD);
         std::fputs("<title>", page);
-        writeResource(page, HTMLNODATA);
+        resourceWrite(page, HTMLNODATA);
         std::fputs("</title>\n", page);
-        writeResource(page, HTMLCLOSEHEAD);
-        writeResource(page, HTMLOPENBODY);
+        resourceWrite(page, HTMLCLOSEHEAD);
+        resourceWrite(page, HTMLOPENBODY);
         std::fputs("<h1>", page);
-        writeResource(page, HTMLNODATA);
+        resourceWrite(page, HTMLNODATA);
         std::fputs("</h1>\n", page);
-        writeResource(page, HTMLCLOSEBODY);
+        resourceWrite(page, HTMLCLOSEBODY);
     } else {
-        writeResource(page, HTMLOPENHEAD);
+        resourceWrite(page, HTMLOPENHEAD);
         std::fputs("<title>", page);
-        epochHeading(page, start);
+        epochHeading(page, start, days);
         std::fputs("</title>\n", page);
-        writeResource(page, HTMLCLOSEHEAD);
+        resourceWrite(page, HTMLCLOSEHEAD);
         outputUserHeader(page);
         if (!useragentOnlyFlag && !refererOnlyFlag && !bytesAvailable && !nobytesFlag) {
             std::fputs("<em>Note: your server's log file does not contain bytes-transferred\n"
                        "information. Only access counts are available.</em>\n",
                        page);
         }
-        writeResource(page, HTMLOPENSUBHEADING);
-        epochHeading(page, start);
-        writeResource(page, HTMLCLOSESUBHEADING);
-        writeSections(page, start, monthDays);
+        resourceWrite(page, HTMLOPENSUBHEADING);
+        epochHeading(page, start, days);
+        resourceWrite(page, HTMLCLOSESUBHEADING);
+        writeSections(page, start, days);
         outputUserFooter(page);
     }
-    writeResource(page, HTMLCLOSEPAGE);
+    resourceWrite(page, HTMLCLOSEPAGE);
     reportFileClose(out);
     myfree(path);
 }

@@ -6,13 +6,8 @@
 #include "config/global.h"
 #include "core/commas.h"
 #include "core/mem.h"
-#include "engine/engine.h"
 #include "report/report.h"
-
-static void put(FILE *page, int resource) {
-    if (resource >= 0 && resource < TEXT_RESOURCE_COUNT && textResource(resource))
-        std::fputs(textResource(resource), page);
-}
+#include "report/reportdata.h"
 
 // ---- Comparators: descending by one number cell, ties left to the stable sort ----
 
@@ -161,8 +156,8 @@ void refererOutput(FILE *page, const char *key) {
 }
 
 void siteOutput(FILE *page, const char *key) {
-    if (dnsFlag == DNS_FAST) {
-        const char *name = resolveAddress(key);
+    if (dnsFlag == DNS_FAST && reportResolveName) {
+        const char *name = reportResolveName(key);
         if (name) {
             htmlEscape(page, name);
             return;
@@ -180,8 +175,7 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
     ReportComparator comparator = byBytes ? spec.byteComparator : spec.accessComparator;
 
     int n = table.count;
-    int *order = static_cast<int *>(mycalloc(static_cast<std::size_t>(n), sizeof(int)));
-    if (!order) dieMemory();
+    int *order = static_cast<int *>(xcalloc(static_cast<std::size_t>(n), sizeof(int)));
     for (int i = 0; i < n; i++) order[i] = i;
     if (comparator) rankedSort(order, n, comparator);
 
@@ -192,7 +186,7 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
     int shown;
     if (spec.rowLimit == COUNT_ALL) {
         shown = visible;
-        put(page, byBytes ? spec.labelAllBytes : spec.labelAllAccesses);
+        resourceWrite(page, byBytes ? spec.labelAllBytes : spec.labelAllAccesses);
     } else {
         shown = std::min(std::max(spec.rowLimit, 0), visible);
         int label = byBytes ? spec.labelTopBytes : spec.labelTopAccesses;
@@ -217,14 +211,14 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
             std::fputs("><br>\n", page);
         } else {
             std::fputs(" align=\"", page);
-            put(page, HTMLREPORTCHARTALIGN);
+            resourceWrite(page, HTMLREPORTCHARTALIGN);
             std::fputs("\">\n", page);
         }
     }
 
-    put(page, HTMLREPORTOPENLIST);
+    resourceWrite(page, HTMLREPORTOPENLIST);
     bool withBytes = bytesAvailable == 1 && spec.headingWithBytes >= 0;
-    put(page, withBytes ? spec.headingWithBytes : spec.headingNoBytes);
+    resourceWrite(page, withBytes ? spec.headingWithBytes : spec.headingNoBytes);
 
     int rank = 0;
     for (int i = 0; i < n && rank < shown; i++) {
@@ -232,37 +226,37 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
         const char *key = table.keys[row];
         if (spec.hiddenTest && spec.hiddenTest(key)) continue;
         rank++;
-        put(page, HTMLREPORTOPENRECORD);
-        put(page, HTMLREPORTOPENNUMERICFIELD);
+        resourceWrite(page, HTMLREPORTOPENRECORD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
         std::fprintf(page, "%d", rank);
-        put(page, HTMLREPORTCLOSENUMERICFIELD);
-        put(page, HTMLREPORTOPENFIELD);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTOPENFIELD);
         if (spec.keyWriter)
             spec.keyWriter(page, key);
         else
             htmlEscape(page, key);
-        put(page, HTMLREPORTCLOSEFIELD);
-        put(page, HTMLREPORTOPENNUMERICFIELD);
+        resourceWrite(page, HTMLREPORTCLOSEFIELD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
         Commas(page, table.doubles[row][0]);
-        put(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
         if (withBytes) {
-            put(page, HTMLREPORTOPENNUMERICFIELD);
+            resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
             Commas(page, table.doubles[row][1]);
-            put(page, HTMLREPORTCLOSENUMERICFIELD);
+            resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
         }
         if (spec.extraColumn) {
-            put(page, HTMLREPORTOPENFIELD);
+            resourceWrite(page, HTMLREPORTOPENFIELD);
             if (table.stringColumns > 0 && table.strings[row][0])
                 htmlEscape(page, table.strings[row][0]);
-            put(page, HTMLREPORTCLOSEFIELD);
+            resourceWrite(page, HTMLREPORTCLOSEFIELD);
         }
-        put(page, HTMLREPORTCLOSERECORD);
+        resourceWrite(page, HTMLREPORTCLOSERECORD);
         std::fputs("\n", page);
     }
 
-    put(page, HTMLREPORTCLOSELIST);
+    resourceWrite(page, HTMLREPORTCLOSELIST);
     std::fputs("<br clear=\"", page);
-    put(page, HTMLREPORTCHARTALIGN);
+    resourceWrite(page, HTMLREPORTCHARTALIGN);
     std::fputs("\">\n", page);
     myfree(order);
 }

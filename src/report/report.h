@@ -9,15 +9,16 @@
 struct DatabaseEpoch;
 
 // ---- Period page frame ----
-void epochReport(int start);
-void epochHeading(FILE *page, int start);
-void epochHeadingBody(FILE *page, int start, int frequency);
+// Writes the page of the period that starts at start and lasts days days (1 in summary
+// mode), its sections in the order of reportList; the engine has closed the period
+// (epochClose) and analysed its tables.
+void epochReport(int start, int days);
+void epochHeading(FILE *page, int start, int days);
+// The heading of a period of the given kind; days counts only for a week, which ends on
+// its last day (fewer than 7 days for a week that bridges a change of the weekstart).
+void epochHeadingBody(FILE *page, int start, int frequency, int days);
 // The heading of a stored period, which ends on the last day it covered.
 void epochHeadingRecord(FILE *page, const DatabaseEpoch &record);
-// Days of the period of the current frequency that begins at start: 1 for a day, the
-// month's length, and for a week the days up to the end of the week that holds start
-// (fewer than 7 only for a week that bridges a change of the weekstart).
-int periodDays(int start);
 void outputUserHeader(FILE *page);
 void outputUserFooter(FILE *page);
 
@@ -38,7 +39,7 @@ struct GenericReportSpec {
     int headingWithBytes;               // -1 when the section never has a bytes column
     int headingNoBytes;
     Hash *table;
-    int rowLimit;                       // -2 for all
+    int rowLimit;                       // COUNT_ALL for all
     int setting;                        // 0 off, -3 on without chart, else on with chart
     const char *chartSuffix;
     int extraColumn;                    // non-zero: each row ends with the text cell 0
@@ -85,11 +86,18 @@ extern const char *codeMeanings[1000];
 void codesSetup();
 void totalsReport(FILE *page, int start);
 void uniqueReport(FILE *page, int start);
+// days: the length of the period, by which a week's or a month's hours are averaged.
 void hoursReport(FILE *page, int days, int start);
-void daysReport(FILE *page, int start);
+void daysReport(FILE *page, int start, int days);
 void resultcodesReport(FILE *page);
 
+// ---- Trails and visits sections ----
+void trailsReport(FILE *page, int start);
+void visitsReport(FILE *page, int start);
+
 // ---- History index ----
+// Writes the index page and its sub-pages from the history, which the engine has sorted
+// (databaseSort).
 void historyReport();
 void historyHeading(FILE *page);
 // The sub-page is open while sub.file is not null.
@@ -98,8 +106,8 @@ void closeSubList(OutFile &sub);
 
 // ---- Chart feeding ----
 void hashChart(Hash &table, const char *suffix, int start, const int *order, int byBytes);
-void hourChart(int start);
-void dayChart(int start);
+void hourChart(int start, int days);
+void dayChart(int start, int days);
 int historyChart(int first);
 
 // ---- Text from strangers ----
@@ -112,12 +120,13 @@ void htmlEscapeUrl(FILE *page, const char *url);
 // ---- Page helpers shared by the page writers ----
 // Owned path built with printf formatting.
 char *reportPath(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// The day's date in the configured template (dateformat), as owned text.
+char *dateLabel(int day);
 // Opens an owned page or chart file for atomic replacement; when it cannot be created,
-// prints "Can't write to file! Filename: %s", ": " and the system's reason, and a line
-// feed, and ends the run with status 1.
+// the run ends through outCannotWrite.
 FILE *reportFileOpen(OutFile &out, const char *path);
 // Completes the file opened by reportFileOpen; when it cannot be completed (disk full,
-// write error) the same message and status 1, the reason only when a system call failed.
+// write error) the run ends the same way, the reason only when a system call failed.
 void reportFileClose(OutFile &out);
 // 1 when a URL from the log may become a link: its scheme is http, https or ftp (in
 // any case), or, when relativeAllowed is set, it has no scheme at all.

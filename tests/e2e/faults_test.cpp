@@ -314,7 +314,7 @@ TEST_F(Faults, HistoryWithTooManyColumns) {
 
     // 4096 columns in all are still read, and the configured one is found among them.
     std::string line = "6/1/2024\t1";
-    for (int i = 0; i < 4095; ++i) line += "\t" + num(1) + "\t" + num(2);
+    for (int i = 0; i < 4095; ++i) line.append("\t").append(num(1)).append("\t").append(num(2));
     writeFile(reports + "/database.dat",
               header(4095) + line + "\t" + num(7) + "\t" + num(70) + "\n");
     r = run();
@@ -332,7 +332,7 @@ TEST_F(Faults, HistoryWithVeryLongLines) {
     for (int i = 0; i < 500; ++i) {
         header += "\t/old/pattern/number/" + std::to_string(i) + " accesses\t/old/pattern/number/" +
                   std::to_string(i) + " bytes";
-        columns += "\t" + num(i) + "\t" + num(i * 10);
+        columns.append("\t").append(num(i)).append("\t").append(num(i * 10));
     }
     header += "\t* accesses\t* bytes\n";
     auto line = [&](const std::string &date, int accesses) {

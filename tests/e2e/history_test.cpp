@@ -83,7 +83,7 @@ TEST_F(HistoryE2e, FirstRunWritesOneLinePerPeriod) {
         CivilDate date = dateOfDay(first + 7 * week);
         expected += std::to_string(date.month) + "/" + std::to_string(date.day) + "/" +
                     std::to_string(date.year) + "\t7";
-        for (int c = 0; c < 6; ++c) expected += "\t" + num(counts[week][c]);
+        for (int c = 0; c < 6; ++c) expected.append("\t").append(num(counts[week][c]));
         expected += "\n";
     }
     EXPECT_EQ(history(), expected);

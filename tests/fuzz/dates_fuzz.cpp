@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     text.push_back('\0');
 
     // A date before 1971 gives a negative number, which names no day to convert.
-    int day = parseDate(text.data());
+    int day = parseDate(text.data(), nowBreakdown.tm_year + 1900);
     roundTrip(day);
 
     msDateFormat = format.data();
@@ -68,14 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The printed template: exactly the template's length, whatever the day number.
     int number = 0;
     std::memcpy(&number, data, size < sizeof number ? size : sizeof number);
-    dateFormat = format.data();
     std::vector<char> printed(templateSize + 1);
-    formatDate(printed.data(), number);
+    formatDate(printed.data(), printed.size(), number, format.data());
     if (std::strlen(printed.data()) > std::strlen(format.data())) std::abort();
-    formatDate(printed.data(), day);
+    formatDate(printed.data(), printed.size(), day, format.data());
     static FILE *sink = std::fopen("/dev/null", "w");
-    if (sink) printDate(sink, number);
-    dateFormat = nullptr;
+    if (sink) printDate(sink, number, format.data());
     roundTrip(number);
 
     double value = 0;

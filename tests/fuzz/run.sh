@@ -2,6 +2,7 @@
 # Builds every libFuzzer target with clang, ASan and UBSan and runs each for the given
 # number of seconds from its seed corpus in tests/fuzz/corpus/<target>/.
 # Usage: tests/fuzz/run.sh [seconds]
+# Environment: QUORVEL_WERROR=ON makes compiler warnings errors (make fuzz, make test).
 set -eu
 seconds=${1:-60}
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -11,7 +12,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 build=$top/build/fuzz
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF >/dev/null
+    -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF -DQUORVEL_WERROR="${QUORVEL_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 status=0
 for target in "$build"/*_fuzz; do

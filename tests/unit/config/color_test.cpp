@@ -9,19 +9,10 @@
 #include <vector>
 
 #include "config/global.h"
+#include "config_fixture.h"
 #include "core/sarray.h"
 
 namespace {
-
-const char *const kBase = "reportdir /tmp/reports\nmydomain com\n";
-
-void readConfig(const std::string &text) {
-    FILE *file = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::rewind(file);
-    globalConfigure(file);
-    std::fclose(file);
-}
 
 std::string colorError(int lineNumber, const std::string &keyword, const std::string &text) {
     return "Configuration file error at line " + std::to_string(lineNumber) + ":\nError in " + keyword +
@@ -29,9 +20,6 @@ std::string colorError(int lineNumber, const std::string &keyword, const std::st
            " is not a valid color.\nColors should be specified in #RRGGBB format\n(the same format "
            "used in HTML).\n\n";
 }
-
-#define EXPECT_CONFIG_ERROR(text, expected) \
-    EXPECT_EXIT(readConfig(text), testing::ExitedWithCode(1), testing::Eq(std::string(expected)))
 
 std::vector<std::string> groups() {
     return std::vector<std::string>(domainGroups.items, domainGroups.items + domainGroups.count);
@@ -42,14 +30,7 @@ void setGroups(const std::vector<std::string> &lines) {
     for (const std::string &l : lines) stringArrayAppend(domainGroups, l.c_str());
 }
 
-class ColorTest : public testing::Test {
-protected:
-    void SetUp() override {
-        testing::FLAGS_gtest_death_test_style = "threadsafe";
-        globalSetup();
-    }
-    void TearDown() override { globalShutdown(); }
-};
+class ColorTest : public ConfigFixture {};
 
 TEST(ParseColor, AcceptsSixHexDigitsWithOptionalHash) {
     int r = -1, g = -1, b = -1;

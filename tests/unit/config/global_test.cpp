@@ -10,23 +10,9 @@
 #include <vector>
 
 #include "config/color.h"
+#include "config_fixture.h"
 
 namespace {
-
-const char *const kBase = "reportdir /tmp/reports\nmydomain com\n";
-
-FILE *openText(const std::string &text) {
-    FILE *file = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::rewind(file);
-    return file;
-}
-
-void readConfig(const std::string &text) {
-    FILE *file = openText(text);
-    globalConfigure(file);
-    std::fclose(file);
-}
 
 // Reads the text and returns what the reader printed on standard error.
 std::string readConfigOutput(const std::string &text) {
@@ -34,17 +20,6 @@ std::string readConfigOutput(const std::string &text) {
     readConfig(text);
     return testing::internal::GetCapturedStderr();
 }
-
-std::string errorAt(int lineNumber, const std::string &message) {
-    return "Configuration file error at line " + std::to_string(lineNumber) + ":\n" + message + "\n";
-}
-
-std::string warningAt(int lineNumber, const std::string &message) {
-    return "Configuration file warning at line " + std::to_string(lineNumber) + ":\n" + message + "\n";
-}
-
-#define EXPECT_CONFIG_ERROR(text, expected) \
-    EXPECT_EXIT(readConfig(text), testing::ExitedWithCode(1), testing::Eq(std::string(expected)))
 
 std::vector<std::string> keysOf(const Hash &table) {
     return std::vector<std::string>(table.keys, table.keys + table.count);
@@ -54,14 +29,7 @@ std::vector<std::string> itemsOf(const StringArray &array) {
     return std::vector<std::string>(array.items, array.items + array.count);
 }
 
-class ConfigTest : public testing::Test {
-protected:
-    void SetUp() override {
-        testing::FLAGS_gtest_death_test_style = "threadsafe";
-        globalSetup();
-    }
-    void TearDown() override { globalShutdown(); }
-};
+class ConfigTest : public ConfigFixture {};
 
 TEST_F(ConfigTest, RequiredSettingsAreCheckedInOrderAtTheLastLine) {
     EXPECT_CONFIG_ERROR("", errorAt(0, "No reportdir was specified. Please specify a reports "

@@ -8,34 +8,11 @@
 #include <string>
 
 #include "config/global.h"
+#include "config_fixture.h"
 
 namespace {
 
-const char *const kBase = "reportdir /tmp/reports\nmydomain com\n";
-
-void readConfig(const std::string &text) {
-    FILE *file = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::rewind(file);
-    globalConfigure(file);
-    std::fclose(file);
-}
-
-std::string errorAt(int lineNumber, const std::string &message) {
-    return "Configuration file error at line " + std::to_string(lineNumber) + ":\n" + message + "\n";
-}
-
-#define EXPECT_CONFIG_ERROR(text, expected) \
-    EXPECT_EXIT(readConfig(text), testing::ExitedWithCode(1), testing::Eq(std::string(expected)))
-
-class ResourceTest : public testing::Test {
-protected:
-    void SetUp() override {
-        testing::FLAGS_gtest_death_test_style = "threadsafe";
-        globalSetup();
-    }
-    void TearDown() override { globalShutdown(); }
-};
+class ResourceTest : public ConfigFixture {};
 
 TEST_F(ResourceTest, TableHoldsTheNamesInTheirFixedOrder) {
     std::set<std::string> names;

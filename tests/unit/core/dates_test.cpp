@@ -1,27 +1,31 @@
-// Day numbers, weekdays, month steps, typed dates and the date template.
+// Day numbers, weekdays, month steps, typed dates and the date template; the calendar
+// beyond 2999.
 #include "core/dates.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "config/global.h"
-
 namespace {
 
 std::string format(const char *pattern, int dayNumber) {
-    std::string templ = pattern ? pattern : "";
-    dateFormat = pattern ? templ.data() : nullptr;
     char out[64];
-    formatDate(out, dayNumber);
-    dateFormat = nullptr;
+    formatDate(out, sizeof out, dayNumber, pattern);
     return out;
+}
+
+// The leap rule: 366 days when divisible by 4 and not by 100, or by 400 and not by 1000,
+// or by 4000.
+int ruleLength(int year) {
+    bool leap = (year % 4 == 0 && year % 100 != 0) || (year % 400 == 0 && year % 1000 != 0) ||
+                year % 4000 == 0;
+    return leap ? 366 : 365;
 }
 
 TEST(Dates, RoundTripEveryDayFrom1971To2999) {
     int expected = 0;
     for (int year = 1971; year <= 2999; year++) {
-        bool leap = (year % 4 == 0 && year % 100 != 0) || (year % 400 == 0 && year % 1000 != 0);
+        bool leap = ruleLength(year) == 366;
         for (int month = 1; month <= 12; month++) {
             int length = months[month] + (month == 2 && leap);
             ASSERT_EQ(monthLength(expected), length);
@@ -61,26 +65,22 @@ TEST(Dates, CalendarRuleAndEdges) {
 }
 
 TEST(Dates, WeekdaysFollowWeekStart) {
-    EXPECT_EQ(dateToWeekday(1, 1, 1971), 5);
-    weekStart = 1;
-    EXPECT_EQ(dateToWeekday(1, 1, 1971), 4);
-    weekStart = 6;
-    EXPECT_EQ(dateToWeekday(1, 1, 1971), 6);
-    weekStart = 0;
-    EXPECT_EQ(dateToWeekday(12, 31, 1970), 4);  // negative day numbers too
+    EXPECT_EQ(dateToWeekday(1, 1, 1971, 0), 5);
+    EXPECT_EQ(dateToWeekday(1, 1, 1971, 1), 4);
+    EXPECT_EQ(dateToWeekday(1, 1, 1971, 6), 6);
+    EXPECT_EQ(dateToWeekday(12, 31, 1970, 0), 4);  // negative day numbers too
 }
 
 TEST(Dates, ParseDate) {
-    nowBreakdown.tm_year = 2024 - 1900;
     int christmas = dateToDay(12, 25, 1997);
-    EXPECT_EQ(parseDate("12/25/97"), christmas);
-    EXPECT_EQ(parseDate("12-25-1997"), christmas);
-    EXPECT_EQ(parseDate("12/25"), dateToDay(12, 25, 2024));
-    EXPECT_EQ(parseDate("1/2/49"), dateToDay(1, 2, 2049));
-    EXPECT_EQ(parseDate("12"), -1);
-    EXPECT_EQ(parseDate("x"), -1);
-    EXPECT_EQ(parseDate("13/01/97"), -1);
-    EXPECT_EQ(parseDate("0/01/97"), -1);
+    EXPECT_EQ(parseDate("12/25/97", 2024), christmas);
+    EXPECT_EQ(parseDate("12-25-1997", 2024), christmas);
+    EXPECT_EQ(parseDate("12/25", 2024), dateToDay(12, 25, 2024));
+    EXPECT_EQ(parseDate("1/2/49", 2024), dateToDay(1, 2, 2049));
+    EXPECT_EQ(parseDate("12", 2024), -1);
+    EXPECT_EQ(parseDate("x", 2024), -1);
+    EXPECT_EQ(parseDate("13/01/97", 2024), -1);
+    EXPECT_EQ(parseDate("0/01/97", 2024), -1);
 }
 
 TEST(Dates, Templates) {
@@ -91,15 +91,38 @@ TEST(Dates, Templates) {
     EXPECT_EQ(format("MM mm/mm yyyyy", day), "MM 10/10 1997y");
 
     std::string longTemplate = std::string(400, 'x') + "yyyy";
-    dateFormat = longTemplate.data();
     char *text = nullptr;
     size_t size = 0;
     FILE *file = open_memstream(&text, &size);
-    printDate(file, day);
+    printDate(file, day, longTemplate.c_str());
     std::fclose(file);
-    dateFormat = nullptr;
     EXPECT_EQ(size, 255u);  // cut at the 256-byte buffer, not overrun
     std::free(text);
+}
+
+// Beyond 2999 every year has 365 or 366 days by the leap rule, and every day number
+// converts to a date and back to itself. A year such as 3000 must not lose two days, or
+// its last dates would name the first days of the next year.
+TEST(CalendarBeyond2999, YearLengthsFollowTheLeapRule) {
+    for (int year = 1971; year <= 12000; ++year)
+        ASSERT_EQ(dateToDay(1, 1, year + 1) - dateToDay(1, 1, year), ruleLength(year)) << year;
+}
+
+TEST(CalendarBeyond2999, EveryDayConvertsBackToItself) {
+    for (int first : {2990, 4990, 8990}) {
+        for (int day = dateToDay(1, 1, first); day < dateToDay(1, 1, first + 20); ++day) {
+            int month = 0, dayOfMonth = 0, year = 0;
+            dayToDate(day, &month, &dayOfMonth, &year);
+            ASSERT_EQ(dateToDay(month, dayOfMonth, year), day)
+                << month << "/" << dayOfMonth << "/" << year;
+        }
+    }
+    EXPECT_EQ(monthLength(dateToDay(2, 1, 3000)), 28);
+    int month = 0, day = 0, year = 0;
+    dayToDate(dateToDay(12, 31, 3000), &month, &day, &year);
+    EXPECT_EQ(month, 12);
+    EXPECT_EQ(day, 31);
+    EXPECT_EQ(year, 3000);
 }
 
 }  // namespace

@@ -34,6 +34,11 @@ void clearList(StringArray &list) {
     stringArraySetup(list);
 }
 
+// Accounts the entry as the read loop does, with the day number of its date.
+void account(LogEntry &e, int periodStart) {
+    accountEntry(e, periodStart, dateToDay(e.month, e.day, e.year));
+}
+
 double accessesOf(Hash &table, const char *key) {
     double a = 0, b = 0;
     hashGet(table, key, nullptr, &a, &b);
@@ -73,8 +78,8 @@ TEST_F(EngineAccounting, AllowAndIgnoreListsForDocumentsAndSites) {
     stringArrayAppend(ignored, "/a*");
     EXPECT_EQ(entryDocumentIgnored(e), 1);
 
-    accountEntry(e, start);    // allowed, but ignored wins
-    accountEntry(gif, start);  // not allowed
+    account(e, start);    // allowed, but ignored wins
+    account(gif, start);  // not allowed
     EXPECT_EQ(documents.count, 0);
     EXPECT_EQ(codes[200], 0);
 
@@ -83,9 +88,9 @@ TEST_F(EngineAccounting, AllowAndIgnoreListsForDocumentsAndSites) {
     LogEntry good = makeEntry("/b.html", 200, 1, "10.0.0.1");
     LogEntry ignoredSite = makeEntry("/b.html", 200, 1, "10.0.0.2");
     LogEntry stranger = makeEntry("/b.html", 200, 1, "192.168.1.1");
-    accountEntry(good, start);
-    accountEntry(ignoredSite, start);
-    accountEntry(stranger, start);
+    account(good, start);
+    account(ignoredSite, start);
+    account(stranger, start);
     EXPECT_EQ(accessesOf(documents, "/b.html"), 1);
     EXPECT_EQ(codes[200], 1);
 }
@@ -109,24 +114,24 @@ TEST_F(EngineAccounting, FirstMatchingSuffixIsRemoved) {
 
 TEST_F(EngineAccounting, FailedRequestsAndResultCodes) {
     LogEntry missing = makeEntry("/gone.html", 404);
-    accountEntry(missing, start);  // notfound off: only the code
+    account(missing, start);  // notfound off: only the code
     EXPECT_EQ(codes[404], 1);
     EXPECT_EQ(notfound.count, 0);
     EXPECT_EQ(documents.count, 0);
 
     notfoundFlag = 1;
     LogEntry forbidden = makeEntry("/secret.html", 403);
-    accountEntry(forbidden, start);
+    account(forbidden, start);
     EXPECT_EQ(codes[403], 1);
     EXPECT_EQ(notfound.count, 0);
-    accountEntry(missing, start);
+    account(missing, start);
     EXPECT_EQ(accessesOf(notfound, "/gone.html"), 1);
 
     LogEntry huge = makeEntry("/huge.html", 1000);
-    accountEntry(huge, start);  // not tallied, dropped as failed
+    account(huge, start);  // not tallied, dropped as failed
     EXPECT_EQ(documents.count, 0);
     LogEntry negative = makeEntry("/neg.html", -5);
-    accountEntry(negative, start);  // not tallied, counted as success
+    account(negative, start);  // not tallied, counted as success
     EXPECT_EQ(accessesOf(documents, "/neg.html"), 1);
     double tallied = 0;
     for (double c : codes) tallied += c;
@@ -164,7 +169,7 @@ TEST_F(EngineAccounting, TablesFollowTheirSettings) {
     std::snprintf(e.proxyHost, sizeof e.proxyHost, "remote.example");
     std::snprintf(e.agent, sizeof e.agent, "Agent/1");
     std::snprintf(e.referer, sizeof e.referer, "http://ref.example/");
-    accountEntry(e, start);
+    account(e, start);
     EXPECT_EQ(authusers.count, 0);
     EXPECT_EQ(proxysites.count, 0);
     EXPECT_EQ(sites.count, 0);
@@ -173,10 +178,10 @@ TEST_F(EngineAccounting, TablesFollowTheirSettings) {
 
     authusersFlag = proxydomainsFlag = domainsFlag = 1;
     stringArrayAppend(ignoredReferers, "*ref.example*");
-    accountEntry(e, start);
+    account(e, start);
     LogEntry anonymous = makeEntry("/local");
     anonymous.agent[0] = '\0';
-    accountEntry(anonymous, start);
+    account(anonymous, start);
     EXPECT_EQ(accessesOf(authusers, "alice"), 1);
     EXPECT_EQ(authusers.count, 1);  // "-" is not a user
     EXPECT_EQ(accessesOf(proxysites, "remote.example"), 1);
@@ -193,7 +198,7 @@ TEST_F(EngineAccounting, TablesFollowTheirSettings) {
 TEST_F(EngineAccounting, HourAndDayArrays) {
     LogEntry e = makeEntry("/a", 200, 30);
     e.hour = 23;
-    accountEntry(e, start);
+    account(e, start);
     EXPECT_EQ(hourAccesses[23], 1);
     EXPECT_EQ(hourBytes[23], 30);
     int d = dateToDay(3, 5, 2024) - start;
@@ -202,9 +207,9 @@ TEST_F(EngineAccounting, HourAndDayArrays) {
 
     LogEntry broken = makeEntry("/b", 200, 7);
     broken.hour = 24;  // counted everywhere but in the hour arrays
-    accountEntry(broken, start);
+    account(broken, start);
     broken.hour = -1;
-    accountEntry(broken, start);
+    account(broken, start);
     EXPECT_EQ(accessesOf(documents, "/b"), 2);
     double hours = 0;
     for (double h : hourAccesses) hours += h;
@@ -214,7 +219,7 @@ TEST_F(EngineAccounting, HourAndDayArrays) {
     for (int f : {FREQ_DAILY, FREQ_SUMMARY}) {
         epochReset();
         frequency = f;
-        accountEntry(e, dateToDay(3, 5, 2024));
+        account(e, dateToDay(3, 5, 2024));
         double days = 0;
         for (double x : dayAccesses) days += x;
         EXPECT_EQ(days, 0) << "frequency " << f;
@@ -228,7 +233,7 @@ TEST_F(EngineAccounting, HiddenDocumentsAreStillCounted) {
     EXPECT_EQ(documentHidden("/page.html"), 0);
     trailsFlag = 1;
     LogEntry e = makeEntry("/logo.gif");
-    accountEntry(e, start);
+    account(e, start);
     EXPECT_EQ(accessesOf(documents, "/logo.gif"), 1);
     EXPECT_EQ(codes[200], 1);
     EXPECT_EQ(hourAccesses[10], 1);

@@ -156,7 +156,7 @@ TEST_F(EngineDatabase, SortKeepsTheRecordAddedLast) {
 TEST_F(EngineDatabase, TooManyColumnsIsFatal) {
     std::string header = "Date    \tDays";
     for (int i = 0; i <= 4096; ++i) {
-        std::string key = "c" + std::to_string(i);
+        std::string key = std::string("c").append(std::to_string(i));
         header += "\t" + key + " accesses\t" + key + " bytes";
     }
     spit(file(), header + "\n");

@@ -26,7 +26,7 @@ TEST(EngineEpoch, WeeksBeginOnTheConfiguredWeekday) {
         for (int d = sunday; d < sunday + 7; ++d) {
             int aligned = epochAlign(d);
             EXPECT_EQ(aligned, d - (d - sunday - start + 7) % 7) << start << " " << d;
-            EXPECT_EQ(dateToWeekday(3, 3 + d - sunday, 2024), (d - sunday - start + 7) % 7);
+            EXPECT_EQ(dateToWeekday(3, 3 + d - sunday, 2024, start), (d - sunday - start + 7) % 7);
             EXPECT_EQ(epochAdvance(aligned), aligned + 7);
         }
     }

@@ -1,5 +1,6 @@
 // Log-line parsers: the common and combined format, the dispatcher and time offset,
-// URL decoding, IIS and EMWAC lines, referer and agent logs, and hostile lines.
+// URL decoding, IIS and EMWAC lines, referer and agent logs, hostile lines, and days of
+// the month that no server writes.
 #include "log/log.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +10,9 @@
 #include <string>
 
 #include "config/global.h"
+#include "parser_fixture.h"
 
 namespace {
-
-char defaultDates[] = "mm/dd/yy";
 
 class LogParse : public ::testing::Test {
 protected:
@@ -20,22 +20,10 @@ protected:
 
     void SetUp() override
     {
-        serverName = nullptr;
-        offsetHours = offsetMinutes = 0;
-        keepqueriesFlag = nocaseFlag = 0;
-        referersFlag = useragentsFlag = 1;
-        refererOnlyFlag = useragentOnlyFlag = 0;
-        msDateFormat = defaultDates;
-        nowBreakdown = {};
-        nowBreakdown.tm_year = 2024 - 1900;
-        lastLogType = 0;
+        parserSettingsReset();
         std::memset(&entry, 0x5a, sizeof entry);  // garbage that clearing must hide
     }
-    void TearDown() override
-    {
-        serverName = nullptr;
-        msDateFormat = nullptr;
-    }
+    void TearDown() override { parserSettingsClear(); }
     int parse(const std::string &line) { return logParseEntry(line.c_str(), entry); }
     // Every field of the record on one line:
     // site|ident|authuser|proxyHost|date time zone|method|url|protocol|result|size|hasBytes|referer|agent
@@ -527,12 +515,12 @@ TEST_F(LogParse, IisUnusableDatesAreRejected)
     char dayFirst[] = "dd/mm/yy";
     msDateFormat = dayFirst;
     EXPECT_EQ(iis(replaced(kIis, "10/3/97", "03/20/01")), 0);  // month 20
-    msDateFormat = defaultDates;
+    msDateFormat = parserDates;
     EXPECT_EQ(iis(replaced(kIis, "10/3/97", "0/3/97")), 0);
     char huge[] = "mm/dd/yyyyyyyyyyyyyy";
     msDateFormat = huge;
     EXPECT_EQ(iis(replaced(kIis, "10/3/97", "10/3/99999999999999")), 0);
-    msDateFormat = defaultDates;
+    msDateFormat = parserDates;
     EXPECT_EQ(iis(replaced(kIis, "13:55:36", "25:00:00")), 0);
     // A time that does not convert stays 0.
     ASSERT_EQ(iis(replaced(kIis, "13:55:36", "x")), LOG_OK);
@@ -675,6 +663,45 @@ TEST_F(LogParse, LongMethodSpillsIntoTheUrlAsScanfReadsIt)
     EXPECT_EQ(std::string(entry.method), std::string(63, 'M'));
     EXPECT_STREQ(entry.url, "mmmmmmm");  // no slash: lower-cased whole
     EXPECT_STREQ(entry.protocol, "/u");
+}
+
+// ---------------------------------------------------------------- impossible days
+
+// Log lines whose day of month no server writes (0, 32, 99, negative) are not entries
+// in any format: counted, they would land weeks away from their period. A time offset
+// may still move a real date to day 0 or one past the month's end.
+class ImpossibleDays : public LogParse {};
+
+TEST_F(ImpossibleDays, AreNotEntriesInAnyFormat) {
+    for (const char *day : {"0", "32", "99", "-5", "4294967296"}) {
+        std::string common = "10.0.0.1 - - [" + std::string(day) +
+                             "/Jun/2024:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 100\n";
+        EXPECT_NE(parse(common), LOG_OK) << common;
+        std::string iis =
+            "10.0.0.1, -, 6/" + std::string(day) +
+            "/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /a.htm, -,\n";
+        EXPECT_NE(parse(iis), LOG_OK) << iis;
+        std::string emwac =
+            "Sat Jun " + std::string(day) + " 10:00:00 2024 WEB1 10.0.0.1 GET /a.html HTTP/1.0\n";
+        EXPECT_NE(parse(emwac), LOG_OK) << emwac;
+    }
+}
+
+TEST_F(ImpossibleDays, RealDaysStillParseAndAnOffsetMayMoveThem) {
+    EXPECT_EQ(parse("10.0.0.1 - - [31/Jul/2024:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 100\n"),
+              LOG_OK);
+    EXPECT_EQ(entry.day, 31);
+    EXPECT_EQ(parse("10.0.0.1, -, 6/1/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, "
+                    "GET, /a.htm, -,\n"),
+              LOG_OK);
+    offsetHours = 20;
+    EXPECT_EQ(parse("10.0.0.1 - - [31/Jul/2024:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 100\n"),
+              LOG_OK);
+    EXPECT_EQ(entry.day, 32);
+    offsetHours = -11;
+    EXPECT_EQ(parse("10.0.0.1 - - [01/Jul/2024:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 100\n"),
+              LOG_OK);
+    EXPECT_EQ(entry.day, 0);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "core/dates.h"
 #include "log/log.h"
 #include "log/logtext.h"
+#include "parser_fixture.h"
 
 namespace previous {
 
@@ -27,13 +28,6 @@ const LogCharSet blanks(" \t\r\n");
 const LogCharSet dateEnd("]}");
 const LogCharSet quote("\"");
 const LogCharSet trailing(", \t\r\n\"[]{}");
-
-int hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // The scheme test of UnescapeUrl reads the text as rewritten so far.
 bool absoluteScheme(const char *text) {
@@ -60,10 +54,10 @@ bool readUsualDate(const char *token, LogEntry &entry, char *monthName) {
         unsigned char c = t[i];
         switch (shape[i]) {
             case '9':
-                if (!logIsDigit(c)) return false;
+                if (!charIsDigit(c)) return false;
                 break;
             case 'a':
-                if (!logIsAlpha(c)) return false;
+                if (!charIsAlpha(c)) return false;
                 break;
             case 's':
                 if (c != '+' && c != '-') return false;
@@ -286,11 +280,11 @@ void UnescapeUrl(char *text) {
         }
         unsigned char c = *read;
         if (c == '%') {
-            int high = hexValue(read[1]);
+            int high = charHexValue(read[1]);
             if (high < 0 || read[2] == '\0') {
                 read++;
             } else {
-                int low = hexValue(read[2]);
+                int low = charHexValue(read[2]);
                 c = static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
                 read += 3;
             }
@@ -319,7 +313,6 @@ void strChangeChr(char *text, char from, char to) {
 
 namespace {
 
-char defaultDates[] = "mm/dd/yy";
 char ourServer[] = "www.example.com";
 
 struct Random {
@@ -593,24 +586,8 @@ void chooseSettings(Random &r) {
 
 class ParseDifferential : public ::testing::Test {
   protected:
-    void SetUp() override {
-        serverName = nullptr;
-        offsetHours = offsetMinutes = 0;
-        keepqueriesFlag = nocaseFlag = 0;
-        referersFlag = useragentsFlag = 1;
-        refererOnlyFlag = useragentOnlyFlag = 0;
-        msDateFormat = defaultDates;
-        nowBreakdown = {};
-        nowBreakdown.tm_year = 2024 - 1900;
-        lastLogType = 0;
-    }
-    void TearDown() override {
-        serverName = nullptr;
-        msDateFormat = nullptr;
-        offsetHours = offsetMinutes = 0;
-        keepqueriesFlag = nocaseFlag = 0;
-        lastLogType = 0;
-    }
+    void SetUp() override { parserSettingsReset(); }
+    void TearDown() override { parserSettingsClear(); }
 };
 
 // A terminated copy in a buffer of exactly its size, so that reading past it is caught.

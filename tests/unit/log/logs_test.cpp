@@ -24,6 +24,7 @@
 #include "config/global.h"
 #include "log/logbytes.h"
 #include "log/logread.h"
+#include "parser_fixture.h"
 
 namespace {
 
@@ -94,15 +95,8 @@ protected:
         char pattern[] = "/tmp/quorvel-logs-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
-        serverName = nullptr;
-        offsetHours = offsetMinutes = 0;
-        keepqueriesFlag = nocaseFlag = 0;
-        referersFlag = useragentsFlag = 1;
-        refererOnlyFlag = useragentOnlyFlag = 0;
+        parserSettingsReset();
         msDateFormat = nullptr;
-        nowBreakdown = {};
-        nowBreakdown.tm_year = 2024 - 1900;
-        lastLogType = 0;
     }
     void TearDown() override
     {
@@ -172,8 +166,8 @@ protected:
         for (std::size_t i = 0; i < got.size(); i++) {
             ASSERT_EQ(got[i].t, static_cast<int>(i));
             int file = static_cast<int>(i) % files, k = static_cast<int>(i) / files;
-            ASSERT_EQ(got[i].site, "h" + std::to_string(file));
-            ASSERT_EQ(got[i].url, "/" + std::to_string(k));
+            ASSERT_EQ(got[i].site, std::string("h").append(std::to_string(file)));
+            ASSERT_EQ(got[i].url, std::string("/").append(std::to_string(k)));
         }
     }
 };
@@ -364,7 +358,7 @@ TEST_F(LogStream, RotatedDirectoryWithCompressedMembersMergesInOrder)
     ASSERT_EQ(got.size(), 500u);
     for (int t = 0; t < 500; t++) {
         ASSERT_EQ(got[t].t, t * 60);
-        ASSERT_EQ(got[t].url, "/" + std::to_string(t));
+        ASSERT_EQ(got[t].url, std::string("/").append(std::to_string(t)));
     }
 }
 
@@ -414,7 +408,7 @@ protected:
         EXPECT_LT(got.size(), below);
         for (std::size_t i = 0; i < (checkAll ? got.size() : atLeast); i++) {
             ASSERT_EQ(got[i].t, static_cast<int>(i));
-            ASSERT_EQ(got[i].url, "/" + std::to_string(i * 7919 % 100003));
+            ASSERT_EQ(got[i].url, std::string("/").append(std::to_string(i * 7919 % 100003)));
         }
     }
 };

@@ -123,7 +123,7 @@ TEST_F(ChartFeedTest, PieNamesOfSummaryRuns) {
 TEST_F(ChartFeedTest, HourChartShowsTheTableFigures) {
     configure("frequency daily\n");
     hourAccesses[3] = 7 * 999;
-    hourChart(9800);
+    hourChart(9800, periodDays(9800));
     Gif daily(dir.file("9800h.gif"));
     expectChartFrame(daily, 400, 300);
     int scaled = daily.titleExtent();  // "accessesx1000"
@@ -131,7 +131,7 @@ TEST_F(ChartFeedTest, HourChartShowsTheTableFigures) {
     configure("frequency weekly\n");
     int sunday = dateToDay(1, 5, 1997);
     hourAccesses[3] = 7 * 999;
-    hourChart(sunday);
+    hourChart(sunday, periodDays(sunday));
     Gif weekly(dir.file(std::to_string(sunday) + "h.gif"));
     int plain = weekly.titleExtent();  // 999 a day: "accesses"
     EXPECT_GT(plain, 40);
@@ -141,35 +141,35 @@ TEST_F(ChartFeedTest, HourChartShowsTheTableFigures) {
     configure("frequency monthly\n");
     int feb = dateToDay(2, 1, 1996);
     hourAccesses[3] = 29 * 999;
-    hourChart(feb);
+    hourChart(feb, periodDays(feb));
     EXPECT_EQ(Gif(dir.file(std::to_string(feb) + "h.gif")).titleExtent(), plain);
     hourAccesses[3] = 28 * 1000 + 1000;
-    hourChart(feb);
+    hourChart(feb, periodDays(feb));
     EXPECT_EQ(Gif(dir.file(std::to_string(feb) + "h.gif")).titleExtent(), scaled);
 }
 
 TEST_F(ChartFeedTest, HourChartNamesOfSummaryRuns) {
     configure("frequency summary\n");
-    hourChart(9800);
+    hourChart(9800, 1);
     EXPECT_TRUE(fileExists(dir.file("summaryh.gif")));
     refererOnlyFlag = 1;
-    hourChart(9800);
+    hourChart(9800, 1);
     EXPECT_TRUE(fileExists(dir.file("refererh.gif")));
     refererOnlyFlag = 0;
     useragentOnlyFlag = 1;
-    hourChart(9800);
+    hourChart(9800, 1);
     EXPECT_TRUE(fileExists(dir.file("agentsh.gif")));
 }
 
 TEST_F(ChartFeedTest, DayChartTitleFollowsTheOrder) {
     configure("frequency weekly\n");
     dayAccesses[2] = 5;
-    dayChart(9800);
+    dayChart(9800, periodDays(9800));
     Gif accesses(dir.file("9800d.gif"));
     expectChartFrame(accesses, 400, 300);
     configure("frequency weekly\norder bytes\n");
     dayBytes[2] = 5;
-    dayChart(9800);
+    dayChart(9800, periodDays(9800));
     Gif bytes(dir.file("9800d.gif"));
     EXPECT_GT(accesses.titleExtent(), bytes.titleExtent() + 16);  // "accesses" vs "bytes"
 }
@@ -221,7 +221,7 @@ TEST_F(ChartFeedTest, UnwritableChartEndsTheRun) {
     myfree(reportDir);
     reportDir = mystrdup(missing.c_str());
     EXPECT_EXIT(
-        hourChart(9800), ::testing::ExitedWithCode(1),
+        hourChart(9800, 1), ::testing::ExitedWithCode(1),
         "^Can't write to file! Filename: " + missing + "/9800h.gif: No such file or directory\n$");
     int order[1] = {0};
     EXPECT_EXIT(hashChart(documents, "t", 9800, order, 0), ::testing::ExitedWithCode(1),

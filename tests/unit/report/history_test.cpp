@@ -111,8 +111,9 @@ TEST_F(HistoryTest, WeekBridgingAChangeOfTheWeekstart) {
     configure("weekstart monday\n");
     int sunday = dateToDay(1, 12, 1997);
     EXPECT_EQ(periodDays(sunday), 1);
-    EXPECT_EQ(capture([&](FILE *f) { epochHeadingBody(f, sunday, FREQ_WEEKLY); }),
-              "Week of 01/12/97 to 01/12/97\n");
+    EXPECT_EQ(
+        capture([&](FILE *f) { epochHeadingBody(f, sunday, FREQ_WEEKLY, periodDays(sunday)); }),
+        "Week of 01/12/97 to 01/12/97\n");
     addRecord(sunday - 7, 7, {});
     addRecord(sunday, 7, {});
     database[1].days = 1;

@@ -9,10 +9,10 @@ namespace {
 class TimeReportsTest : public ReportTest {
   protected:
     static std::string hours(int start) {
-        return capture([&](FILE *f) { hoursReport(f, monthLength(start), start); });
+        return capture([&](FILE *f) { hoursReport(f, periodDays(start), start); });
     }
     static std::string days(int start) {
-        return capture([&](FILE *f) { daysReport(f, start); });
+        return capture([&](FILE *f) { daysReport(f, start, periodDays(start)); });
     }
 };
 

@@ -1,1 +1,0 @@
-// Placeholder for a module folder that has no sources yet.

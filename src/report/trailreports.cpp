@@ -1,0 +1,80 @@
+// The "trails" and "visits" sections of a period page: the most frequent document
+// trails of the closed visits, and the visit figures with evenly spread examples.
+#include <algorithm>
+
+#include "config/global.h"
+#include "core/commas.h"
+#include "core/mem.h"
+#include "report/report.h"
+#include "report/reportdata.h"
+
+void trailsReport(FILE *page, int) {
+    if (!trailsFlag) return;
+    int rows = completeTrails.count;
+    int *order = static_cast<int *>(xcalloc(static_cast<std::size_t>(rows) + 1, sizeof(int)));
+    for (int i = 0; i < rows; i++) order[i] = i;
+    rankedSort(order, rows, trailsCompareAccesses);
+    int shown = rows;
+    if (topTrails == COUNT_ALL) {
+        resourceWrite(page, HTMLTRAILSREPORTLABELALL);
+    } else {
+        shown = std::max(0, std::min(topTrails, rows));
+        resourceFormat(page, textResource(HTMLTRAILSREPORTLABEL), "dd", shown, rows);
+    }
+    resourceWrite(page, HTMLREPORTOPENLIST);
+    resourceWrite(page, HTMLTRAILSREPORTHEADING);
+    for (int rank = 1; rank <= shown; rank++) {
+        int row = order[rank - 1];
+        const double *numbers = completeTrails.doubles[row];
+        resourceWrite(page, HTMLREPORTOPENRECORD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
+        std::fprintf(page, "%d", rank);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTOPENFIELD);
+        htmlEscape(page, completeTrails.keys[row]);
+        resourceWrite(page, HTMLREPORTCLOSEFIELD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
+        Commas(page, numbers[0]);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
+        std::fprintf(page, "%.2f", numbers[0] > 0 ? numbers[2] / numbers[0] : 0.0);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTCLOSERECORD);
+    }
+    resourceWrite(page, HTMLREPORTCLOSELIST);
+    myfree(order);
+}
+
+void visitsReport(FILE *page, int) {
+    if (!visitsFlag || totalVisits == 0) return;
+    resourceWrite(page, HTMLVISITSREPORTLABEL);
+    resourceFormat(page, textResource(HTMLVISITSREPORTTOTAL), "f", totalVisits);
+    resourceFormat(page, textResource(HTMLVISITSREPORTAVERAGE), "f",
+                   totalVisitDurations / totalVisits);
+    resourceFormat(page, textResource(HTMLVISITSREPORTLONGEST), "f", longestVisitDuration);
+    int rows = completeTrails.count;
+    int n = exampleVisits == COUNT_ALL ? rows : std::max(0, std::min(exampleVisits, rows));
+    if (n == 0) return;
+    if (exampleVisits == COUNT_ALL)
+        resourceWrite(page, HTMLVISITSREPORTEXAMPLESLABELALL);
+    else
+        resourceFormat(page, textResource(HTMLVISITSREPORTEXAMPLESLABEL), "d", n);
+    resourceWrite(page, HTMLREPORTOPENLIST);
+    resourceWrite(page, HTMLVISITSREPORTHEADING);
+    // The examples are spread evenly over the trails in order of arrival.
+    for (int i = 0; i < n; i++) {
+        int row = static_cast<int>(static_cast<long long>(i) * rows / n);
+        resourceWrite(page, HTMLREPORTOPENRECORD);
+        resourceWrite(page, HTMLREPORTOPENFIELD);
+        htmlEscape(page, completeTrails.strings[row][0]);
+        resourceWrite(page, HTMLREPORTCLOSEFIELD);
+        resourceWrite(page, HTMLREPORTOPENNUMERICFIELD);
+        std::fprintf(page, "%.0f", completeTrails.doubles[row][1]);
+        resourceWrite(page, HTMLREPORTCLOSENUMERICFIELD);
+        resourceWrite(page, HTMLREPORTOPENFIELD);
+        htmlEscape(page, completeTrails.keys[row]);
+        resourceWrite(page, HTMLREPORTCLOSEFIELD);
+        resourceWrite(page, HTMLREPORTCLOSERECORD);
+    }
+    resourceWrite(page, HTMLREPORTCLOSELIST);
+}
