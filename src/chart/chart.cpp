@@ -34,7 +34,9 @@ int chartAllocateColor(gdImagePtr image, const char *text, const char *fallback)
 }
 
 // A missing number (NaN) counts as 0 wherever values are compared or placed.
-static double chartValue(double value) { return std::isnan(value) ? 0.0 : value; }
+static double chartValue(double value) {
+    return std::isnan(value) ? 0.0 : value;
+}
 
 int channelCompare(int a, int b) {
     double va = chartValue(dataGlobal[a][pointGlobal]);

@@ -37,7 +37,9 @@ static void buildTables() {
     tablesBuilt = true;
 }
 
-static int degreeIndex(int degrees) { return ((degrees % 360) + 360) % 360; }
+static int degreeIndex(int degrees) {
+    return ((degrees % 360) + 360) % 360;
+}
 
 int pieCos(int degrees) {
     buildTables();
@@ -50,7 +52,9 @@ int pieSin(int degrees) {
 }
 
 // Negative and missing (NaN) values count as 0.
-static double sliceValue(double value) { return value > 0.0 ? value : 0.0; }
+static double sliceValue(double value) {
+    return value > 0.0 ? value : 0.0;
+}
 
 void pieDraw(gdImagePtr image, const double *values, int n) {
     buildTables();

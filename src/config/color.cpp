@@ -21,9 +21,10 @@ const char *const pieDefaultSliceColors[PIE_DEFAULT_SLICE_COLORS] = {
 namespace {
 
 [[noreturn]] void badColor(const char *keyword, const char *text) {
-    configError("Error in %s option: %s is not a valid color.\nColors should be specified in "
-                "#RRGGBB format\n(the same format used in HTML).\n",
-                keyword, text);
+    configError(
+        "Error in %s option: %s is not a valid color.\nColors should be specified in "
+        "#RRGGBB format\n(the same format used in HTML).\n",
+        keyword, text);
 }
 
 }  // namespace
@@ -70,7 +71,9 @@ void domainGroupsAdjust() {
         int i = 0;
         for (; i < k; i++) {
             const char *other = groups.items[i];
-            if (std::strcspn(other, " ") == nameLength && std::memcmp(other, entry, nameLength) == 0) break;
+            if (std::strcspn(other, " ") == nameLength &&
+                std::memcmp(other, entry, nameLength) == 0)
+                break;
         }
         if (i == k) {
             k++;

@@ -340,20 +340,22 @@ constinit int dnsFlag = numberDefault(&dnsFlag);
 namespace {
 
 char **const stringSettings[] = {
-    &reportDir,      &logFile,           &myDomain,        &indexName,
-    &subdomainsOf,   &topUrl,            &dateFormat,      &msDateFormat,
-    &extension,      &serverName,        &offsetString,    &chartBackgroundColor,
-    &chartBorderColor, &chartTextColor,  &chartCrossColor, &chartTickColor,
+    &reportDir,          &logFile,        &myDomain,        &indexName,
+    &subdomainsOf,       &topUrl,         &dateFormat,      &msDateFormat,
+    &extension,          &serverName,     &offsetString,    &chartBackgroundColor,
+    &chartBorderColor,   &chartTextColor, &chartCrossColor, &chartTickColor,
     &pieBackgroundColor, &pieBorderColor,
 };
 
 StringArray *const lists[] = {
-    &allowed,      &ignored,         &hidden,     &suffixes,     &header,
-    &footer,       &allowedSites,    &ignoredSites, &ignoredReferers, &subDomains,
-    &domainGroups, &chartBarColors,  &pieSliceColors,
+    &allowed,      &ignored,        &hidden,         &suffixes,        &header,
+    &footer,       &allowedSites,   &ignoredSites,   &ignoredReferers, &subDomains,
+    &domainGroups, &chartBarColors, &pieSliceColors,
 };
 
-bool isKeywordBreak(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isKeywordBreak(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // The leading decimal digits of text as a number, saturating at INT_MAX.
 int leadingNumber(const char *text) {
@@ -381,7 +383,8 @@ void releaseTable(Hash &table) {
 // once the closing line has been read. Comment, empty and blank lines are skipped.
 char *readBlockEntry(FILE *file, char *buffer, int size, const char *keyword) {
     for (;;) {
-        if (!std::fgets(buffer, size, file)) configError("end %s must appear after %s", keyword, keyword);
+        if (!std::fgets(buffer, size, file))
+            configError("end %s must appear after %s", keyword, keyword);
         line++;
         if (buffer[0] == '#' || buffer[0] == '\n' || buffer[0] == '\r') continue;
         if (charLower(buffer[0]) == 'e' && charLower(buffer[1]) == 'n' &&
@@ -395,8 +398,9 @@ char *readBlockEntry(FILE *file, char *buffer, int size, const char *keyword) {
                 *p = '\0';
                 convertLower(second);
                 if (std::strcmp(second, keyword) != 0)
-                    configError("end %s does not match %s. Perhaps you did not close an earlier list.",
-                                second, keyword);
+                    configError(
+                        "end %s does not match %s. Perhaps you did not close an earlier list.",
+                        second, keyword);
             }
             return nullptr;
         }
@@ -479,7 +483,8 @@ void setOffset(const char *name, const char *argument) {
         configError("%s is not an acceptable value for the offsethours option.", argument);
     }
     int hours = leadingNumber(p);
-    if (hours > OFFSET_LIMIT) configError("%s is not an acceptable value for the offsethours option.", argument);
+    if (hours > OFFSET_LIMIT)
+        configError("%s is not an acceptable value for the offsethours option.", argument);
     offsetHours = sign * hours;
     offsetMinutes = sign * minutes;
 }
@@ -497,85 +502,86 @@ int keywordSection(const Keyword &k) {
 
 void handleKeyword(FILE *file, const Keyword &k, char *argument) {
     switch (k.kind) {
-    case K_STRING:
-        simpleString(k.text, k.name, argument);
-        break;
-    case K_INDEXNAME:
-        // The index page is written in the report directory and nowhere else.
-        if (argument && (std::strchr(argument, '/') || !std::strcmp(argument, ".") ||
-                         !std::strcmp(argument, "..")))
+        case K_STRING:
+            simpleString(k.text, k.name, argument);
+            break;
+        case K_INDEXNAME:
+            // The index page is written in the report directory and nowhere else.
+            if (argument && (std::strchr(argument, '/') || !std::strcmp(argument, ".") ||
+                             !std::strcmp(argument, "..")))
+                configError(
+                    "%s is not an acceptable value for the indexname option: it must be "
+                    "the name of a file in the report directory.",
+                    argument);
+            simpleString(k.text, k.name, argument);
+            break;
+        case K_TOPURL: {
+            simpleString(k.text, k.name, argument);
+            std::size_t length = std::strlen(*k.text);
+            if (length > 0 && (*k.text)[length - 1] == '/') (*k.text)[length - 1] = '\0';
+            break;
+        }
+        case K_DATEFORMAT:
+            simpleString(k.text, k.name, argument);
+            if (!msDateFormat) msDateFormat = mystrdup(dateFormat);
+            break;
+        case K_OFFSET:
+            setOffset(k.name, argument);
+            break;
+        case K_FREQUENCY:
+            setFrequency(argument);
+            break;
+        case K_WEEKSTART:
+            setWeekstart(argument);
+            break;
+        case K_ORDER:
+            setOrder(argument);
+            break;
+        case K_COUNT:
+            wholeOrAll(k.number, k.name, argument);
+            break;
+        case K_WHOLE:
+            whole(k.number, k.name, argument);
+            break;
+        case K_FLAG:
+            getFlag(k.number, k.name, argument);
+            break;
+        case K_DNS:
+            // "fast" is compared before the argument is lower-cased.
+            if (argument && std::strcmp(argument, "fast") == 0)
+                dnsFlag = DNS_FAST;
+            else
+                getFlag(&dnsFlag, k.name, argument);
+            break;
+        case K_LIST:
+            readStringArray(file, *k.list, k.keyword);
+            break;
+        case K_DOMAINGROUPS:
+            readStringArray(file, *k.list, k.keyword);
+            domainGroupsAdjust();
+            break;
+        case K_COLORLIST:
+            readColorArray(file, *k.list, k.keyword);
+            break;
+        case K_FAKEDNS:
+            readStringHash(file, fakeDns, k.keyword);
+            break;
+        case K_TOTALS:
+            readTotals(file, k.keyword, false);
+            break;
+        case K_TOTALSGROUP:
+            readTotals(file, k.keyword, true);
+            break;
+        case K_COLOR:
+            readColor(k.text, k.keyword, argument);
+            break;
+        case K_HTML:
+            break;
+        case K_OLDFORMAT:
             configError(
-                "%s is not an acceptable value for the indexname option: it must be "
-                "the name of a file in the report directory.",
-                argument);
-        simpleString(k.text, k.name, argument);
-        break;
-    case K_TOPURL: {
-        simpleString(k.text, k.name, argument);
-        std::size_t length = std::strlen(*k.text);
-        if (length > 0 && (*k.text)[length - 1] == '/') (*k.text)[length - 1] = '\0';
-        break;
-    }
-    case K_DATEFORMAT:
-        simpleString(k.text, k.name, argument);
-        if (!msDateFormat) msDateFormat = mystrdup(dateFormat);
-        break;
-    case K_OFFSET:
-        setOffset(k.name, argument);
-        break;
-    case K_FREQUENCY:
-        setFrequency(argument);
-        break;
-    case K_WEEKSTART:
-        setWeekstart(argument);
-        break;
-    case K_ORDER:
-        setOrder(argument);
-        break;
-    case K_COUNT:
-        wholeOrAll(k.number, k.name, argument);
-        break;
-    case K_WHOLE:
-        whole(k.number, k.name, argument);
-        break;
-    case K_FLAG:
-        getFlag(k.number, k.name, argument);
-        break;
-    case K_DNS:
-        // "fast" is compared before the argument is lower-cased.
-        if (argument && std::strcmp(argument, "fast") == 0)
-            dnsFlag = DNS_FAST;
-        else
-            getFlag(&dnsFlag, k.name, argument);
-        break;
-    case K_LIST:
-        readStringArray(file, *k.list, k.keyword);
-        break;
-    case K_DOMAINGROUPS:
-        readStringArray(file, *k.list, k.keyword);
-        domainGroupsAdjust();
-        break;
-    case K_COLORLIST:
-        readColorArray(file, *k.list, k.keyword);
-        break;
-    case K_FAKEDNS:
-        readStringHash(file, fakeDns, k.keyword);
-        break;
-    case K_TOTALS:
-        readTotals(file, k.keyword, false);
-        break;
-    case K_TOTALSGROUP:
-        readTotals(file, k.keyword, true);
-        break;
-    case K_COLOR:
-        readColor(k.text, k.keyword, argument);
-        break;
-    case K_HTML:
-        break;
-    case K_OLDFORMAT:
-        configError("This is a quorvel 3.2 configuration file. Please\n"
-                    "run the 'upgrade' program to convert it for use\n"
-                    "with the current version of quorvel. Nothing done.\n");
+                "This is a quorvel 3.2 configuration file. Please\n"
+                "run the 'upgrade' program to convert it for use\n"
+                "with the current version of quorvel. Nothing done.\n");
     }
     int section = keywordSection(k);
     if (section >= 0) reportOrder(reportSections[section].name);
@@ -584,11 +590,13 @@ void handleKeyword(FILE *file, const Keyword &k, char *argument) {
 // The defaults of what the file left out, the required settings and the report order.
 void finishConfiguration() {
     if (!reportDir)
-        configError("No reportdir was specified. Please specify a reports directory in the "
-                    "configuration file.");
+        configError(
+            "No reportdir was specified. Please specify a reports directory in the "
+            "configuration file.");
     if (!myDomain)
-        configError("mydomain was not specified. Please specify a default top-level domain "
-                    "(such as com, edu or org) in the configuration file.");
+        configError(
+            "mydomain was not specified. Please specify a default top-level domain "
+            "(such as com, edu or org) in the configuration file.");
     for (const Keyword &k : keywords) {
         if (k.use != D_FINISH) continue;
         if (k.text && !*k.text) *k.text = mystrdup(k.defaultText);
@@ -658,9 +666,10 @@ void setFrequency(char *argument) {
             return;
         }
     }
-    configError("Unsupported reporting frequency set: %s(Valid settings are: monthly, weekly, "
-                "daily, summary)\n",
-                argument);
+    configError(
+        "Unsupported reporting frequency set: %s(Valid settings are: monthly, weekly, "
+        "daily, summary)\n",
+        argument);
 }
 
 void setWeekstart(char *argument) {
@@ -673,9 +682,10 @@ void setWeekstart(char *argument) {
             return;
         }
     }
-    configError("Unrecognized value given for weekstart keyword: %s\nValid setttings are sun, "
-                "mon, tue, wed, thu, fri, and sat",
-                argument);
+    configError(
+        "Unrecognized value given for weekstart keyword: %s\nValid setttings are sun, "
+        "mon, tue, wed, thu, fri, and sat",
+        argument);
 }
 
 void setOrder(char *argument) {
@@ -713,9 +723,11 @@ void getFlag(int *slot, const char *name, char *argument) {
         return;
     }
     convertLower(argument);
-    if (!std::strcmp(argument, "yes") || !std::strcmp(argument, "on") || !std::strcmp(argument, "y"))
+    if (!std::strcmp(argument, "yes") || !std::strcmp(argument, "on") ||
+        !std::strcmp(argument, "y"))
         *slot = 1;
-    else if (!std::strcmp(argument, "no") || !std::strcmp(argument, "off") || !std::strcmp(argument, "n"))
+    else if (!std::strcmp(argument, "no") || !std::strcmp(argument, "off") ||
+             !std::strcmp(argument, "n"))
         *slot = 0;
     else if (!std::strcmp(argument, "nopie") || !std::strcmp(argument, "nochart"))
         *slot = FLAG_NOCHART;
@@ -725,7 +737,8 @@ void getFlag(int *slot, const char *name, char *argument) {
 
 void readStringArray(FILE *file, StringArray &list, const char *keyword) {
     char buffer[BLOCK_LINE_SIZE];
-    while (char *entry = readBlockEntry(file, buffer, sizeof buffer, keyword)) stringArrayAppend(list, entry);
+    while (char *entry = readBlockEntry(file, buffer, sizeof buffer, keyword))
+        stringArrayAppend(list, entry);
 }
 
 void readStringHash(FILE *file, Hash &table, const char *keyword) {

@@ -172,7 +172,9 @@ struct TextResource {
 };
 extern TextResource textResources[TEXT_RESOURCE_COUNT];
 // Current text of resource number n.
-inline const char *textResource(int n) { return textResources[n].text; }
+inline const char *textResource(int n) {
+    return textResources[n].text;
+}
 // Writes the current text of resource number n as it is; nothing for a number outside
 // the table (a section without that resource) or a resource without text.
 void resourceWrite(FILE *page, int n);

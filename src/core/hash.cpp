@@ -162,8 +162,8 @@ char *storeKey(Hash &table, const char *key, std::size_t length) {
         while (block < table.keyBlockCount && table.keyBlocks[block].size < need) block++;
         if (block == table.keyBlockCount) {
             table.keyBlocks = static_cast<HashKeyBlock *>(
-                xrealloc(table.keyBlocks, byteSize(static_cast<std::size_t>(block) + 1,
-                                                   sizeof(HashKeyBlock))));
+                xrealloc(table.keyBlocks,
+                         byteSize(static_cast<std::size_t>(block) + 1, sizeof(HashKeyBlock))));
             std::size_t size = KEY_BLOCK_FIRST;
             for (int i = 0; i < block && size < KEY_BLOCK_LARGEST; i++) size *= 2;
             if (size < need) size = need;
@@ -259,7 +259,8 @@ int bucketOf(const char *key, std::size_t length) {
             uint64_t word = load64(s + i);
             lanes += (word & low6) + ((word >> 8) & low6);
         }
-        sum += (lanes & 0xffff) + ((lanes >> 16) & 0xffff) + ((lanes >> 32) & 0xffff) + (lanes >> 48);
+        sum +=
+            (lanes & 0xffff) + ((lanes >> 16) & 0xffff) + ((lanes >> 32) & 0xffff) + (lanes >> 48);
     }
     for (; i < length; i++) sum += s[i] & 63u;
     return static_cast<int>(sum & 1023u);

@@ -38,14 +38,14 @@ struct Hash {
     // many places as allocated rows. Rebuilt when the table grows, cleared when it is
     // emptied; the chains stay as they are.
     HashSlot *slots = nullptr;
-    uint32_t slotMask = 0;          // places - 1; meaningless while slots is null
-    int32_t tails[HASH_BUCKETS];    // last row of each chain, -1 when empty
+    uint32_t slotMask = 0;        // places - 1; meaningless while slots is null
+    int32_t tails[HASH_BUCKETS];  // last row of each chain, -1 when empty
     // The keys are stored one after the other in blocks, each preceded by its length;
     // emptying the table keeps the blocks for the keys of the next period.
     HashKeyBlock *keyBlocks = nullptr;
-    int32_t keyBlockCount = 0;      // blocks allocated
-    int32_t keyBlockCurrent = 0;    // block being filled
-    std::size_t keyBlockUsed = 0;   // bytes used of it
+    int32_t keyBlockCount = 0;     // blocks allocated
+    int32_t keyBlockCurrent = 0;   // block being filled
+    std::size_t keyBlockUsed = 0;  // bytes used of it
 };
 
 void hashSetup(Hash &table, int stringColumns, int doubleColumns);

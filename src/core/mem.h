@@ -3,10 +3,11 @@
 #pragma once
 #include <cstddef>
 
-void *mymalloc(std::size_t size);                    // size 0 is raised to 1; may return null
-void *mycalloc(std::size_t count, std::size_t size); // count or size 0 raised to 1; may return null
-void *myrealloc(void *block, std::size_t size);      // size 0 is raised to 1; may return null
-char *mystrdup(const char *text);                    // never null: dies on failure
+void *mymalloc(std::size_t size);  // size 0 is raised to 1; may return null
+void *mycalloc(std::size_t count,
+               std::size_t size);                // count or size 0 raised to 1; may return null
+void *myrealloc(void *block, std::size_t size);  // size 0 is raised to 1; may return null
+char *mystrdup(const char *text);                // never null: dies on failure
 void myfree(void *block);
 
 // Prints the out-of-memory message on standard error and ends with status 1.

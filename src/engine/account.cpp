@@ -34,15 +34,21 @@ int entryDocumentAllowed(const LogEntry &entry) {
     return allowed.count == 0 || matchAny(entry.url, allowed);
 }
 
-int entryDocumentIgnored(const LogEntry &entry) { return matchAny(entry.url, ignored); }
+int entryDocumentIgnored(const LogEntry &entry) {
+    return matchAny(entry.url, ignored);
+}
 
 int entrySiteAllowed(const LogEntry &entry) {
     return allowedSites.count == 0 || matchAny(entry.site, allowedSites);
 }
 
-int entrySiteIgnored(const LogEntry &entry) { return matchAny(entry.site, ignoredSites); }
+int entrySiteIgnored(const LogEntry &entry) {
+    return matchAny(entry.site, ignoredSites);
+}
 
-int entryRefererIgnored(const LogEntry &entry) { return matchAny(entry.referer, ignoredReferers); }
+int entryRefererIgnored(const LogEntry &entry) {
+    return matchAny(entry.referer, ignoredReferers);
+}
 
 void notfoundAccess(const LogEntry &entry) {
     if (entry.result != 404) return;
@@ -76,7 +82,8 @@ struct EntryKey {
     const char *text;
     std::size_t length;
     uint32_t hash;
-    explicit EntryKey(const char *key) : text(key), length(std::strlen(key)), hash(hashKeyHash(key, length)) {}
+    explicit EntryKey(const char *key)
+        : text(key), length(std::strlen(key)), hash(hashKeyHash(key, length)) {}
 };
 
 int addAccess(Hash &table, const EntryKey &key, double bytes) {
@@ -123,7 +130,8 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     const EntryKey site(countSite || follow ? entry.site : "");
     if (countSite) addAccess(sites, site, bytes);
     if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
-    if (useragentsFlag && entry.agent[0] != '\0') addAccess(useragents, EntryKey(entry.agent), bytes);
+    if (useragentsFlag && entry.agent[0] != '\0')
+        addAccess(useragents, EntryKey(entry.agent), bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
 

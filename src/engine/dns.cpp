@@ -28,8 +28,7 @@ namespace {
 // The name handed out by resolveAddress; each successful call overwrites it.
 char resolvedName[512];
 
-bool isDigitsAndDots(const char *text, const char *end)
-{
+bool isDigitsAndDots(const char *text, const char *end) {
     for (const char *p = text; p < end; p++)
         if (!charIsDigit(static_cast<unsigned char>(*p)) && *p != '.') return false;
     return true;
@@ -37,8 +36,7 @@ bool isDigitsAndDots(const char *text, const char *end)
 
 // The address part of an IPv6 literal and its zone, copied into bounded buffers.
 bool splitIpv6(const char *text, char *address, std::size_t addressSize, char *zone,
-               std::size_t zoneSize)
-{
+               std::size_t zoneSize) {
     if (!addressIsIpv6(text)) return false;
     const char *percent = std::strchr(text, '%');
     std::size_t length = percent ? static_cast<std::size_t>(percent - text) : std::strlen(text);
@@ -49,15 +47,13 @@ bool splitIpv6(const char *text, char *address, std::size_t addressSize, char *z
     return true;
 }
 
-bool endsWith(const char *text, std::size_t textLength, const char *ending)
-{
+bool endsWith(const char *text, std::size_t textLength, const char *ending) {
     std::size_t n = std::strlen(ending);
     return n <= textLength && std::memcmp(text + textLength - n, ending, n) == 0;
 }
 
 // With subdomainsOf D: a host x.y.D has the domain y.D, and y.D has y.D itself.
-const char *subdomainOfDomain(const char *host)
-{
+const char *subdomainOfDomain(const char *host) {
     std::size_t n = std::strlen(subdomainsOf);
     std::size_t length = std::strlen(host);
     if (length <= n || !endsWith(host, length, subdomainsOf)) return nullptr;
@@ -69,24 +65,21 @@ const char *subdomainOfDomain(const char *host)
 }
 
 // 1 when the group item holds " " + domain anywhere (a member, or the start of one).
-int groupHolds(const char *item, const char *domain)
-{
+int groupHolds(const char *item, const char *domain) {
     std::size_t n = std::strlen(domain);
     for (const char *p = std::strchr(item, ' '); p; p = std::strchr(p + 1, ' '))
         if (std::strncmp(p + 1, domain, n) == 0) return 1;
     return 0;
 }
 
-void addTo(Hash &table, int row, double accesses, double bytes)
-{
+void addTo(Hash &table, int row, double accesses, double bytes) {
     table.doubles[row][0] += accesses;
     table.doubles[row][1] += bytes;
 }
 
 // Files the accesses and bytes of one host under its group, its domain or "Unknown".
 void domainAccount(Hash &table, const char *host, double accesses, double bytes,
-                   const int *groupRows, int unknownRow)
-{
+                   const int *groupRows, int unknownRow) {
     std::size_t hostLength = std::strlen(host);
     const char *domain = nullptr;
     if (!addressIsName(host)) {
@@ -128,8 +121,7 @@ void domainAccount(Hash &table, const char *host, double accesses, double bytes,
 }
 
 // The domain analysis of one period: group rows, "Unknown", then every host of source.
-void analyzeHosts(Hash &source, Hash &table)
-{
+void analyzeHosts(Hash &source, Hash &table) {
     int groups = domainGroups.count;
     int *groupRows = static_cast<int *>(xcalloc(static_cast<std::size_t>(groups) + 1, sizeof(int)));
     for (int j = 0; j < groups; j++) {
@@ -154,8 +146,7 @@ void analyzeHosts(Hash &source, Hash &table)
 
 }  // namespace
 
-int addressIsIpv6(const char *text)
-{
+int addressIsIpv6(const char *text) {
     if (!text) return 0;
     const char *end = std::strchr(text, '%');
     if (end) {
@@ -191,8 +182,7 @@ int addressIsIpv6(const char *text)
     return 1;
 }
 
-int systemReverseLookup(const char *address, char *name, std::size_t size)
-{
+int systemReverseLookup(const char *address, char *name, std::size_t size) {
     if (!address || !name || size == 0) return 0;
     char host[NI_MAXHOST];
     int result;
@@ -224,15 +214,13 @@ int systemReverseLookup(const char *address, char *name, std::size_t size)
     return 1;
 }
 
-int addressIsName(const char *text)
-{
+int addressIsName(const char *text) {
     if (!text) return 0;
     if (isDigitsAndDots(text, text + std::strlen(text))) return 0;
     return addressIsIpv6(text) ? 0 : 1;
 }
 
-const char *resolveAddress(const char *address)
-{
+const char *resolveAddress(const char *address) {
     if (!address || !address[0] || addressIsName(address)) return nullptr;
     int row = hashFind(hostnames, address);
     if (row >= 0) {
@@ -257,20 +245,17 @@ const char *resolveAddress(const char *address)
     return resolvedName;
 }
 
-void entryResolveSite(LogEntry &entry)
-{
+void entryResolveSite(LogEntry &entry) {
     const char *name = resolveAddress(entry.site);
     if (name) std::snprintf(entry.site, sizeof entry.site, "%s", name);
 }
 
-void analyzeDomains()
-{
+void analyzeDomains() {
     if (!domainsFlag) return;
     analyzeHosts(sites, domains);
 }
 
-void analyzeProxydomains()
-{
+void analyzeProxydomains() {
     if (!proxydomainsFlag) return;
     analyzeHosts(proxysites, proxydomains);
 }

@@ -12,20 +12,20 @@
 struct LogEntry;
 
 // ---- Run-wide state (driver) ----
-extern time_t nowSecond;       // the clock at start
-extern int windowEndGiven;     // 1 when -e named the last period of the run
-extern int currentEpoch;       // start day of the period being filled, -1 before the first
-extern long entriesRead;       // entries the log stream delivered in this run
-extern long entriesCounted;    // entries of the run window handed to the accounting
-extern long entriesSkipped;    // entries before the current period (late or out of order)
+extern time_t nowSecond;     // the clock at start
+extern int windowEndGiven;   // 1 when -e named the last period of the run
+extern int currentEpoch;     // start day of the period being filled, -1 before the first
+extern long entriesRead;     // entries the log stream delivered in this run
+extern long entriesCounted;  // entries of the run window handed to the accounting
+extern long entriesSkipped;  // entries before the current period (late or out of order)
 
 // Reads the clock into nowSecond, nowBreakdown and nowDay; the only place "now" is read,
 // so the whole run agrees on what today is.
 void quorvelClock();
 
 // ---- Period tables the page writers do not read (the others: report/reportdata.h) ----
-extern Hash hostnames;       // 1 text (host name), 1 number (1 resolved, 0 failed); lives for the run
-extern Hash activeTrails;    // 1 text (trail), 3 numbers: latest time, steps, first access
+extern Hash hostnames;     // 1 text (host name), 1 number (1 resolved, 0 failed); lives for the run
+extern Hash activeTrails;  // 1 text (trail), 3 numbers: latest time, steps, first access
 
 // ---- Accounting of one entry ----
 void entryRemoveSuffixes(LogEntry &entry);

@@ -184,9 +184,10 @@ static void askConfiguration() {
             std::fclose(file);
             return;
         }
-        std::fputs("Check the filename and try again, or press control-C and run quorset\n"
-                   "to create a configuration file.\n",
-                   stderr);
+        std::fputs(
+            "Check the filename and try again, or press control-C and run quorset\n"
+            "to create a configuration file.\n",
+            stderr);
     }
 }
 

@@ -1,4 +1,6 @@
 // Entry point of the analyser.
 #include "engine/quorvel.h"
 
-int main(int argc, char **argv) { return quorvelMain(argc, argv); }
+int main(int argc, char **argv) {
+    return quorvelMain(argc, argv);
+}

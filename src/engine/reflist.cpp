@@ -14,23 +14,20 @@ namespace {
 // Lists shorter than this are searched directly; the search is then bounded by it.
 constexpr std::size_t INDEX_THRESHOLD = 4096;
 
-std::size_t addSize(std::size_t a, std::size_t b)
-{
+std::size_t addSize(std::size_t a, std::size_t b) {
     std::size_t sum;
     if (__builtin_add_overflow(a, b, &sum)) dieMemory();
     return sum;
 }
 
 template <typename T>
-void resizeArray(T *&array, int32_t size)
-{
+void resizeArray(T *&array, int32_t size) {
     array = static_cast<T *>(xrealloc(array, static_cast<std::size_t>(size) * sizeof(T)));
 }
 
 // Room for at least `needed` items, growing by half of what is allocated: the index
 // arrays are large, and a smaller step wastes less of them while staying amortised.
-int32_t grownSize(int32_t allocated, int32_t needed)
-{
+int32_t grownSize(int32_t allocated, int32_t needed) {
     int64_t size = allocated > 0 ? allocated : 64;
     while (size < needed) size += size / 2;
     if (size > INT32_MAX) {
@@ -48,7 +45,7 @@ struct SubstringIndex {
     int32_t *link = nullptr;
     int32_t *firstTarget = nullptr;  // -1: no transition
     unsigned char *firstByte = nullptr;
-    int32_t *moreEdges = nullptr;    // head of the extra edges, -1 when none
+    int32_t *moreEdges = nullptr;  // head of the extra edges, -1 when none
     int32_t states = 0;
     int32_t statesAllocated = 0;
     int32_t *edgeNext = nullptr;
@@ -60,8 +57,7 @@ struct SubstringIndex {
     int32_t last = 0;
 };
 
-int32_t newState(SubstringIndex &index, int32_t length)
-{
+int32_t newState(SubstringIndex &index, int32_t length) {
     if (index.states == INT32_MAX) dieMemory();
     if (index.states >= index.statesAllocated) {
         int32_t size = grownSize(index.statesAllocated, index.states + 1);
@@ -81,8 +77,7 @@ int32_t newState(SubstringIndex &index, int32_t length)
     return s;
 }
 
-int32_t transition(const SubstringIndex &index, int32_t state, unsigned char byte)
-{
+int32_t transition(const SubstringIndex &index, int32_t state, unsigned char byte) {
     if (state == 0) return index.rootEdge[byte];
     if (index.firstTarget[state] < 0) return -1;
     if (index.firstByte[state] == byte) return index.firstTarget[state];
@@ -91,8 +86,7 @@ int32_t transition(const SubstringIndex &index, int32_t state, unsigned char byt
     return -1;
 }
 
-void setTransition(SubstringIndex &index, int32_t state, unsigned char byte, int32_t target)
-{
+void setTransition(SubstringIndex &index, int32_t state, unsigned char byte, int32_t target) {
     if (state == 0) {
         index.rootEdge[byte] = target;
         return;
@@ -124,16 +118,14 @@ void setTransition(SubstringIndex &index, int32_t state, unsigned char byte, int
 }
 
 // Gives state `to` the transitions of state `from` (a fresh clone).
-void copyTransitions(SubstringIndex &index, int32_t from, int32_t to)
-{
+void copyTransitions(SubstringIndex &index, int32_t from, int32_t to) {
     if (index.firstTarget[from] < 0) return;
     setTransition(index, to, index.firstByte[from], index.firstTarget[from]);
     for (int32_t e = index.moreEdges[from]; e >= 0; e = index.edgeNext[e])
         setTransition(index, to, index.edgeByte[e], index.edgeTarget[e]);
 }
 
-SubstringIndex *indexCreate()
-{
+SubstringIndex *indexCreate() {
     SubstringIndex *index = static_cast<SubstringIndex *>(xcalloc(1, sizeof(SubstringIndex)));
     *index = SubstringIndex();
     for (int32_t &edge : index->rootEdge) edge = -1;
@@ -142,8 +134,7 @@ SubstringIndex *indexCreate()
     return index;
 }
 
-void indexFree(SubstringIndex *index)
-{
+void indexFree(SubstringIndex *index) {
     if (!index) return;
     myfree(index->length);
     myfree(index->link);
@@ -157,8 +148,7 @@ void indexFree(SubstringIndex *index)
 }
 
 // The classic online construction: one new state per byte, plus at most one clone.
-void indexExtend(SubstringIndex &index, unsigned char byte)
-{
+void indexExtend(SubstringIndex &index, unsigned char byte) {
     int32_t current = newState(index, index.length[index.last] + 1);
     int32_t p = index.last;
     while (p >= 0 && transition(index, p, byte) < 0) {
@@ -186,14 +176,12 @@ void indexExtend(SubstringIndex &index, unsigned char byte)
     index.last = current;
 }
 
-void indexAppend(SubstringIndex &index, const char *text, std::size_t length)
-{
+void indexAppend(SubstringIndex &index, const char *text, std::size_t length) {
     for (std::size_t i = 0; i < length; i++)
         indexExtend(index, static_cast<unsigned char>(text[i]));
 }
 
-int indexContains(const SubstringIndex &index, const char *text)
-{
+int indexContains(const SubstringIndex &index, const char *text) {
     int32_t state = 0;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; p++) {
         state = transition(index, state, *p);
@@ -211,8 +199,7 @@ const Hash *refTable = nullptr;
 RefRow *refRows = nullptr;
 int32_t refRowsAllocated = 0;
 
-void dropIndex(RefRow &row)
-{
+void dropIndex(RefRow &row) {
     indexFree(row.index);
     row.index = nullptr;
 }
@@ -220,8 +207,7 @@ void dropIndex(RefRow &row)
 }  // namespace
 
 void cellAppend(Hash &table, int row, int column, GrowingCell &state, const char *separator,
-                const char *text)
-{
+                const char *text) {
     if (row < 0 || row >= table.count || column < 0 || column >= table.stringColumns) return;
     if (!text) text = "";
     if (!separator) separator = "";
@@ -246,8 +232,7 @@ void cellAppend(Hash &table, int row, int column, GrowingCell &state, const char
     state.cell = cell;
 }
 
-int refListAdd(Hash &table, int row, const char *referrer)
-{
+int refListAdd(Hash &table, int row, const char *referrer) {
     if (!referrer || !*referrer) return 0;
     if (row < 0 || row >= table.count || table.stringColumns < 1) return 0;
     if (refTable != &table) {
@@ -258,7 +243,8 @@ int refListAdd(Hash &table, int row, const char *referrer)
         int32_t old = refRowsAllocated;
         refRowsAllocated = grownSize(refRowsAllocated, row + 1);
         resizeArray(refRows, refRowsAllocated);
-        for (int32_t r = old; r < refRowsAllocated; r++) refRows[r] = RefRow{GrowingCell(), nullptr};
+        for (int32_t r = old; r < refRowsAllocated; r++)
+            refRows[r] = RefRow{GrowingCell(), nullptr};
     }
     RefRow &entry = refRows[row];
     const char *cell = table.strings[row][0];
@@ -298,8 +284,7 @@ int refListAdd(Hash &table, int row, const char *referrer)
     return 1;
 }
 
-void refListReset()
-{
+void refListReset() {
     for (int32_t r = 0; r < refRowsAllocated; r++) dropIndex(refRows[r]);
     myfree(refRows);
     refRows = nullptr;

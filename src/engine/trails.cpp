@@ -26,14 +26,14 @@ struct TrailState {
 TrailState *trailStates = nullptr;
 int trailStatesAllocated = 0;
 
-TrailState &trailState(int row)
-{
+TrailState &trailState(int row) {
     if (row >= trailStatesAllocated) {
         int size = trailStatesAllocated > 0 ? trailStatesAllocated : 64;
         while (size <= row) size *= 2;
         trailStates = static_cast<TrailState *>(
             xrealloc(trailStates, static_cast<std::size_t>(size) * sizeof(TrailState)));
-        for (int r = trailStatesAllocated; r < size; r++) trailStates[r] = TrailState{GrowingCell(), 0, -1};
+        for (int r = trailStatesAllocated; r < size; r++)
+            trailStates[r] = TrailState{GrowingCell(), 0, -1};
         trailStatesAllocated = size;
     }
     return trailStates[row];
@@ -41,8 +41,7 @@ TrailState &trailState(int row)
 
 // The state of a row whose cell was written elsewhere: the latest step is what follows
 // the last ", ".
-void trailStateMeasure(TrailState &state, const char *trail)
-{
+void trailStateMeasure(TrailState &state, const char *trail) {
     state.cell = GrowingCell();
     state.latestStep = 0;
     state.latestDocument = -1;
@@ -56,8 +55,7 @@ void trailStateMeasure(TrailState &state, const char *trail)
     }
 }
 
-std::size_t grownSize(std::size_t size, std::size_t more)
-{
+std::size_t grownSize(std::size_t size, std::size_t more) {
     std::size_t sum;
     if (__builtin_add_overflow(size, more, &sum)) dieMemory();
     return sum;
@@ -66,9 +64,9 @@ std::size_t grownSize(std::size_t size, std::size_t more)
 // Appends ", " and a step of known length to the trail of a row (the step alone to an
 // empty trail), growing the cell in place with amortised doubling: cellAppend for the
 // trail cell, without measuring what is known.
-void appendStep(int row, TrailState &state, const char *step, std::size_t length)
-{
-    char *&cell = activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
+void appendStep(int row, TrailState &state, const char *step, std::size_t length) {
+    char *&cell =
+        activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
     GrowingCell &grow = state.cell;
     if (!cell || cell != grow.cell) {
         grow.length = cell ? std::strlen(cell) : 0;
@@ -94,11 +92,12 @@ void appendStep(int row, TrailState &state, const char *step, std::size_t length
 }
 
 // Starts a new visit on a row: the referring page and the document, or the document.
-void trailStart(int row, const LogEntry &entry, std::size_t urlLength, double time, int documentRow)
-{
+void trailStart(int row, const LogEntry &entry, std::size_t urlLength, double time,
+                int documentRow) {
     TrailState &state = trailState(row);
     state.latestDocument = documentRow;
-    char *cell = activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
+    char *cell =
+        activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
     if (cell) cell[0] = '\0';
     state.cell.length = 0;
     double steps = 1;
@@ -116,8 +115,8 @@ void trailStart(int row, const LogEntry &entry, std::size_t urlLength, double ti
 }
 
 // trailFlush of a trail of known length.
-void flushVisit(const char *trail, std::size_t length, double steps, double duration, const char *site)
-{
+void flushVisit(const char *trail, std::size_t length, double steps, double duration,
+                const char *site) {
     if (steps >= trailMinimumSteps) {
         int row = hashFindOrAddHashed(completeTrails, trail, length, hashKeyHash(trail, length));
         double *numbers = hashRowNumbers(completeTrails, row);
@@ -152,7 +151,8 @@ void trailAccessKnown(const LogEntry &entry, int dayNumber, std::size_t siteLeng
         return;
     }
     TrailState &state = trailState(row);
-    char *trail = activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
+    char *trail =
+        activeTrails.stringBlock[static_cast<std::size_t>(row) * activeTrails.stringColumns];
     if (trail != state.cell.cell) trailStateMeasure(state, trail);
     double *numbers = hashRowNumbers(activeTrails, row);
     // A cell this state describes is empty exactly when its length is 0; the text itself
@@ -184,14 +184,12 @@ void trailAccessKnown(const LogEntry &entry, int dayNumber, std::size_t siteLeng
     numbers[1] += 1;
 }
 
-void trailFlush(const char *trail, double steps, double duration, const char *site)
-{
+void trailFlush(const char *trail, double steps, double duration, const char *site) {
     if (!trail) trail = "";
     flushVisit(trail, std::strlen(trail), steps, duration, site);
 }
 
-void analyzeTrails()
-{
+void analyzeTrails() {
     if (!trailsFlag && !visitsFlag) return;
     for (int row = 0; row < activeTrails.count; row++) {
         const char *trail = activeTrails.strings[row][0];

@@ -39,9 +39,9 @@ struct LogEntry {
     char method[LOG_WORD_MAX + 1];
     char url[LOG_URL_MAX + 1];  // decoded by UnescapeUrl
     char protocol[LOG_WORD_MAX + 1];
-    int32_t result;   // HTTP status
-    int64_t size;     // bytes sent; 64 bits so that downloads over 2 GiB count exactly
-    int32_t hasBytes; // 1 when the format carries a byte count
+    int32_t result;    // HTTP status
+    int64_t size;      // bytes sent; 64 bits so that downloads over 2 GiB count exactly
+    int32_t hasBytes;  // 1 when the format carries a byte count
     char referer[LOG_URL_MAX + 1];
     char agent[LOG_HOST_MAX + 1];
 };

@@ -17,8 +17,7 @@ const LogCharSet refererField(", \t\r\n");
 const LogCharSet lineEnd("\r\n");
 
 // IIS names the web service with its site number ("W3SVC", "W3SVC1", "W3SVC2" ...).
-bool isWebService(const char *service)
-{
+bool isWebService(const char *service) {
     if (std::strncmp(service, "W3SVC", 5) != 0) return false;
     for (const char *p = service + 5; *p; p++)
         if (!charIsDigit(static_cast<unsigned char>(*p))) return false;
@@ -26,37 +25,37 @@ bool isWebService(const char *service)
 }
 
 // Trims the blanks around a comma-separated field in place.
-char *trimBlanks(char *field)
-{
+char *trimBlanks(char *field) {
     while (*field == ' ') field++;
     std::size_t length = std::strlen(field);
     while (length > 0 && field[length - 1] == ' ') field[--length] = '\0';
     return field;
 }
 
-void setFixedDate(LogEntry &entry)
-{
+void setFixedDate(LogEntry &entry) {
     entry.day = 1;
     entry.month = 1;
     entry.year = 1997;
 }
 
 // Which value a template letter reads a digit of: 0 month, 1 day, 2 year, -1 none.
-int dateLetter(char letter)
-{
+int dateLetter(char letter) {
     switch (letter) {
-    case 'm':
-    case 'M': return 0;
-    case 'd':
-    case 'D': return 1;
-    case 'y':
-    case 'Y': return 2;
-    default: return -1;
+        case 'm':
+        case 'M':
+            return 0;
+        case 'd':
+        case 'D':
+            return 1;
+        case 'y':
+        case 'Y':
+            return 2;
+        default:
+            return -1;
     }
 }
 
-bool hasLetter(const char *text)
-{
+bool hasLetter(const char *text) {
     for (; *text; text++)
         if (charIsAlpha(static_cast<unsigned char>(*text))) return true;
     return false;
@@ -67,8 +66,7 @@ bool hasLetter(const char *text)
 // Each digit letter of the template takes one digit of the text when one stands there
 // ("mm" reads one or two digits); every other template character skips one character.
 // Values stop growing at nine digits, which is past every usable date.
-int parseFormattedDate(const char *text, int *month, int *day, int *year)
-{
+int parseFormattedDate(const char *text, int *month, int *day, int *year) {
     const char *format = msDateFormat ? msDateFormat : "mm/dd/yy";
     const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
     int values[3] = {0, 0, 0};  // month, day, year
@@ -90,8 +88,7 @@ int parseFormattedDate(const char *text, int *month, int *day, int *year)
     return 1;
 }
 
-void parseMicrosoftExtraField(const char *field, LogEntry &entry)
-{
+void parseMicrosoftExtraField(const char *field, LogEntry &entry) {
     while (charIsSpace(static_cast<unsigned char>(*field))) field++;
     if (referersFlag) {
         const char *colon = std::strchr(field, ':');
@@ -103,8 +100,7 @@ void parseMicrosoftExtraField(const char *field, LogEntry &entry)
     if (useragentsFlag && entry.agent[0] == '\0') logCopyBounded(entry.agent, field, LOG_HOST_MAX);
 }
 
-int logParseEntryMicrosoft(char *text, LogEntry &entry)
-{
+int logParseEntryMicrosoft(char *text, LogEntry &entry) {
     logEntryClear(entry);
     bool serverPassed = serverName == nullptr;
     LogTokenizer tokens(text);
@@ -157,8 +153,7 @@ int logParseEntryMicrosoft(char *text, LogEntry &entry)
     return LOG_OK;
 }
 
-int logParseEntryEmwac(char *text, LogEntry &entry)
-{
+int logParseEntryEmwac(char *text, LogEntry &entry) {
     logEntryClear(entry);
     LogTokenizer tokens(text);
 
@@ -199,8 +194,7 @@ int logParseEntryEmwac(char *text, LogEntry &entry)
     return LOG_OK;
 }
 
-int logParseEntryReferer(char *text, LogEntry &entry)
-{
+int logParseEntryReferer(char *text, LogEntry &entry) {
     logEntryClear(entry);
     setFixedDate(entry);
 
@@ -240,8 +234,7 @@ int logParseEntryReferer(char *text, LogEntry &entry)
     return LOG_OK;
 }
 
-int logParseEntryUseragent(char *text, LogEntry &entry)
-{
+int logParseEntryUseragent(char *text, LogEntry &entry) {
     logEntryClear(entry);
     setFixedDate(entry);
     if (!hasLetter(text)) return LOG_NOT_THIS_FORMAT;

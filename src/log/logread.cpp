@@ -80,8 +80,7 @@ struct LogReader {
 
 namespace {
 
-bool endsWith(const char *text, const char *suffix)
-{
+bool endsWith(const char *text, const char *suffix) {
     std::size_t length = std::strlen(text), suffixLength = std::strlen(suffix);
     return length >= suffixLength && std::strcmp(text + length - suffixLength, suffix) == 0;
 }
@@ -96,14 +95,12 @@ int readersAlive = 0;
 
 // A chunk has LOG_PAD bytes more, so that lines at its end can be read in blocks; it is
 // cleared once so that nothing read there is undefined.
-void *takeChunk()
-{
+void *takeChunk() {
     if (spareCount > 0) return spareChunks[--spareCount];
     return xcalloc(1, CHUNK + LOG_PAD);
 }
 
-void giveChunk(void *chunk)
-{
+void giveChunk(void *chunk) {
     if (!chunk) return;
     if (spareCount < SPARE_CHUNKS)
         spareChunks[spareCount++] = chunk;
@@ -111,8 +108,7 @@ void giveChunk(void *chunk)
         myfree(chunk);
 }
 
-LogReader *newReader(const char *name, int fd, bool ownsFd)
-{
+LogReader *newReader(const char *name, int fd, bool ownsFd) {
     LogReader *reader = static_cast<LogReader *>(xcalloc(1, sizeof(LogReader)));
     reader->name = mystrdup(name);
     reader->fd = fd;
@@ -122,8 +118,7 @@ LogReader *newReader(const char *name, int fd, bool ownsFd)
     return reader;
 }
 
-void allocateBuffers(LogReader *reader)
-{
+void allocateBuffers(LogReader *reader) {
     if (!reader->raw) reader->raw = static_cast<unsigned char *>(takeChunk());
     if (reader->kind == PLAIN)
         reader->text = reinterpret_cast<char *>(reader->raw);
@@ -131,8 +126,7 @@ void allocateBuffers(LogReader *reader)
         reader->text = static_cast<char *>(takeChunk());
 }
 
-void freeBuffers(LogReader *reader)
-{
+void freeBuffers(LogReader *reader) {
     if (reader->text != reinterpret_cast<char *>(reader->raw)) giveChunk(reader->text);
     giveChunk(reader->raw);
     reader->text = nullptr;
@@ -140,8 +134,7 @@ void freeBuffers(LogReader *reader)
 }
 
 // Appends what the file gives to the raw bytes; read errors end the file like fgets.
-void readRaw(LogReader *reader)
-{
+void readRaw(LogReader *reader) {
     if (reader->rawPos > 0) {
         std::memmove(reader->raw, reader->raw + reader->rawPos, reader->rawLen - reader->rawPos);
         reader->rawLen -= reader->rawPos;
@@ -161,8 +154,7 @@ void readRaw(LogReader *reader)
     reader->fileOffset += got;
 }
 
-void damage(LogReader *reader, const char *reason)
-{
+void damage(LogReader *reader, const char *reason) {
     if (!reader->damaged)
         std::fprintf(stderr,
                      "The compressed log file %s is damaged (%s); the entries after the damage "
@@ -172,14 +164,12 @@ void damage(LogReader *reader, const char *reason)
     reader->textEnd = true;
 }
 
-bool looksGzip(const unsigned char *data, std::size_t length)
-{
+bool looksGzip(const unsigned char *data, std::size_t length) {
     return length >= 2 && data[0] == 0x1f && data[1] == 0x8b;
 }
 
 // "BZh", the block size, then the magic of a block or of the end of the stream.
-bool looksBzip2(const unsigned char *data, std::size_t length)
-{
+bool looksBzip2(const unsigned char *data, std::size_t length) {
     static const unsigned char block[6] = {0x31, 0x41, 0x59, 0x26, 0x53, 0x59};
     static const unsigned char end[6] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
     return length >= 10 && data[0] == 'B' && data[1] == 'Z' && data[2] == 'h' && data[3] >= '1' &&
@@ -187,8 +177,7 @@ bool looksBzip2(const unsigned char *data, std::size_t length)
            (std::memcmp(data + 4, block, 6) == 0 || std::memcmp(data + 4, end, 6) == 0);
 }
 
-void startGzip(LogReader *reader)
-{
+void startGzip(LogReader *reader) {
     if (!reader->gz) {
         reader->gz = static_cast<z_stream *>(xcalloc(1, sizeof(z_stream)));
         if (inflateInit2(reader->gz, 15 + 32) != Z_OK) dieMemory();
@@ -197,8 +186,7 @@ void startGzip(LogReader *reader)
     }
 }
 
-void startBzip2(LogReader *reader)
-{
+void startBzip2(LogReader *reader) {
     if (!reader->bz) reader->bz = static_cast<bz_stream *>(xcalloc(1, sizeof(bz_stream)));
     if (reader->bzActive) BZ2_bzDecompressEnd(reader->bz);
     std::memset(reader->bz, 0, sizeof(bz_stream));
@@ -207,8 +195,7 @@ void startBzip2(LogReader *reader)
 }
 
 // Reads the first bytes to learn the kind of data (unless the name said it).
-void start(LogReader *reader)
-{
+void start(LogReader *reader) {
     reader->started = true;
     reader->window = FIRST_WINDOW;
     if (!reader->raw) reader->raw = static_cast<unsigned char *>(takeChunk());
@@ -234,8 +221,7 @@ void start(LogReader *reader)
 }
 
 // One decoding step into the empty text buffer; notes the end of a member or damage.
-void decodeStep(LogReader *reader)
-{
+void decodeStep(LogReader *reader) {
     std::size_t inBefore = reader->rawLen - reader->rawPos;
     std::size_t produced, left;
     if (reader->kind == GZIP) {
@@ -282,8 +268,7 @@ void decodeStep(LogReader *reader)
 }
 
 // Decodes until some text is ready or the text ends.
-void decodeMore(LogReader *reader)
-{
+void decodeMore(LogReader *reader) {
     while (reader->textLen == 0 && !reader->textEnd) {
         if (reader->rawPos == reader->rawLen) readRaw(reader);
         if (reader->memberDone) {
@@ -307,8 +292,7 @@ void decodeMore(LogReader *reader)
 }
 
 // Makes more text available; false at its end.
-bool refill(LogReader *reader)
-{
+bool refill(LogReader *reader) {
     if (!reader->started) {
         start(reader);
         if (reader->textLen > 0) return true;
@@ -330,8 +314,7 @@ bool refill(LogReader *reader)
 
 }  // namespace
 
-LogReader *logReaderOpen(const char *path)
-{
+LogReader *logReaderOpen(const char *path) {
     int fd;
     do {
         fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -345,8 +328,7 @@ LogReader *logReaderOpen(const char *path)
     return reader;
 }
 
-LogReader *logReaderOpenMember(const char *path, bool *notRegular)
-{
+LogReader *logReaderOpenMember(const char *path, bool *notRegular) {
     *notRegular = false;
     int fd;
     do {
@@ -369,10 +351,11 @@ LogReader *logReaderOpenMember(const char *path, bool *notRegular)
     return reader;
 }
 
-LogReader *logReaderStdin() { return newReader("standard input", 0, false); }
+LogReader *logReaderStdin() {
+    return newReader("standard input", 0, false);
+}
 
-int logReaderGets(LogReader *reader, char *line, int size)
-{
+int logReaderGets(LogReader *reader, char *line, int size) {
     std::size_t length = 0, max = size > 0 ? static_cast<std::size_t>(size - 1) : 0;
     bool ended = false;
     while (length < max) {
@@ -397,8 +380,7 @@ int logReaderGets(LogReader *reader, char *line, int size)
     return static_cast<int>(length);
 }
 
-int logReaderLine(LogReader *reader, char *spare, int size, char **line, const char **limit)
-{
+int logReaderLine(LogReader *reader, char *spare, int size, char **line, const char **limit) {
     std::size_t max = size > 0 ? static_cast<std::size_t>(size - 1) : 0;
     std::size_t available = reader->textLen - reader->textPos;
     if (available > 0 && max > 0) {
@@ -436,10 +418,11 @@ bool logReaderDamaged(const LogReader *reader) {
     return reader->damaged;
 }
 
-long long logReaderTell(const LogReader *reader) { return reader->consumed; }
+long long logReaderTell(const LogReader *reader) {
+    return reader->consumed;
+}
 
-void logReaderPark(LogReader *reader)
-{
+void logReaderPark(LogReader *reader) {
     if (reader->fd < 0) return;
     reader->keptState = false;
     if (reader->kind == GZIP && reader->started && reader->consumed > REDECODE_LIMIT) {
@@ -465,8 +448,7 @@ void logReaderPark(LogReader *reader)
     reader->textPos = reader->textLen = 0;
 }
 
-int logReaderResume(LogReader *reader, long long position)
-{
+int logReaderResume(LogReader *reader, long long position) {
     if (reader->fd >= 0) return LOG_RESUMED;
     int fd;
     do {
@@ -480,8 +462,7 @@ int logReaderResume(LogReader *reader, long long position)
     if (!reader->started) return LOG_RESUMED;  // parked before reading anything
     if (reader->keptState) {
         reader->keptState = false;
-        if (lseek(fd, static_cast<off_t>(reader->resumeOffset), SEEK_SET) < 0)
-            return LOG_CANT_SEEK;
+        if (lseek(fd, static_cast<off_t>(reader->resumeOffset), SEEK_SET) < 0) return LOG_CANT_SEEK;
         reader->fileOffset = reader->resumeOffset;
         allocateBuffers(reader);
         std::memcpy(reader->text, reader->pending, reader->pendingLen);
@@ -516,10 +497,11 @@ int logReaderResume(LogReader *reader, long long position)
     return LOG_RESUMED;
 }
 
-bool logReaderResumesCheaply(const LogReader *reader) { return reader->kind != BZIP2; }
+bool logReaderResumesCheaply(const LogReader *reader) {
+    return reader->kind != BZIP2;
+}
 
-void logReaderClose(LogReader *reader)
-{
+void logReaderClose(LogReader *reader) {
     if (!reader) return;
     if (reader->fd >= 0 && reader->ownsFd) close(reader->fd);
     if (reader->gz) {

@@ -122,8 +122,7 @@ bool blankLine(const char *line, std::size_t length) {
     return false;
 }
 
-bool earlier(const LogEntry &a, const LogEntry &b)
-{
+bool earlier(const LogEntry &a, const LogEntry &b) {
     if (a.year != b.year) return a.year < b.year;
     if (a.month != b.month) return a.month < b.month;
     if (a.day != b.day) return a.day < b.day;
@@ -134,8 +133,7 @@ bool earlier(const LogEntry &a, const LogEntry &b)
 
 // Takes ownership of name and reader; reads the first entry, then closes the file
 // unless keepOpen is set (a lone file, which then holds slot 0).
-void addSource(char *name, LogReader *reader, bool keepOpen)
-{
+void addSource(char *name, LogReader *reader, bool keepOpen) {
     if (logsTotal >= logsAllocated) {
         while (logsTotal >= logsAllocated) logsAllocated *= 2;
         logs = static_cast<LogSource *>(xrealloc(logs, sizeof(LogSource) * logsAllocated));
@@ -163,8 +161,7 @@ void addSource(char *name, LogReader *reader, bool keepOpen)
     logsTotal++;
 }
 
-void closeSource(LogSource &source)
-{
+void closeSource(LogSource &source) {
     dropSample(source);
     if (source.channel >= 0) channels[source.channel] = nullptr;
     source.channel = -1;
@@ -174,8 +171,7 @@ void closeSource(LogSource &source)
 
 // Gives a closed source a slot: the first free one, else one taken from the file that
 // holds it (slot 0, or the first slot whose file resumes cheaply).
-void openSource(LogSource &source)
-{
+void openSource(LogSource &source) {
     int slot = -1;
     for (int i = 0; i < LOG_CHANNELS && slot < 0; i++)
         if (!channels[i]) slot = i;
@@ -203,8 +199,7 @@ void openSource(LogSource &source)
 }
 
 // The stream of a single file: its head, then every later entry parsed in place.
-int readSingle(LogEntry &entry)
-{
+int readSingle(LogEntry &entry) {
     LogSource &source = logs[0];
     if (source.hasEntry) {
         logEntryCopy(entry, source.head);
@@ -219,14 +214,12 @@ int readSingle(LogEntry &entry)
 
 }  // namespace
 
-int fileIsDirectory(const char *path)
-{
+int fileIsDirectory(const char *path) {
     struct stat status;
     return stat(path, &status) == 0 && S_ISDIR(status.st_mode) ? 1 : 0;
 }
 
-void logStreamSetup()
-{
+void logStreamSetup() {
     const char *file = logFile ? logFile : "";
     logStdin = nullptr;
     logs = nullptr;
@@ -287,8 +280,7 @@ void logStreamSetup()
     myfree(path);
 }
 
-int logStreamRead(LogEntry &entry)
-{
+int logStreamRead(LogEntry &entry) {
     if (logStdin) return readEntry(logStdin, entry, standardInput) ? LOG_OK : LOG_END;
     if (logsTotal == 1) return readSingle(entry);
 
@@ -307,8 +299,7 @@ int logStreamRead(LogEntry &entry)
     return LOG_OK;
 }
 
-void logStreamShutdown()
-{
+void logStreamShutdown() {
     if (logStdin) {
         logReaderClose(logStdin);
         logStdin = nullptr;

@@ -9,8 +9,7 @@ namespace {
 
 // Reads [sign]digits at text; magnitude saturates once it is beyond any 64-bit value.
 const unsigned char *readDecimal(const unsigned char *p, int maxChars, bool *negative,
-                                 uint64_t *magnitude, bool *any)
-{
+                                 uint64_t *magnitude, bool *any) {
     *negative = false;
     *magnitude = 0;
     *any = false;
@@ -32,8 +31,7 @@ const unsigned char *readDecimal(const unsigned char *p, int maxChars, bool *neg
 }
 
 // strtoll's value: the number held at the 64-bit limits.
-int64_t clampToInt64(bool negative, uint64_t magnitude)
-{
+int64_t clampToInt64(bool negative, uint64_t magnitude) {
     const uint64_t limit = static_cast<uint64_t>(INT64_MAX);
     if (negative) {
         if (magnitude > limit + 1) return INT64_MIN;
@@ -45,8 +43,7 @@ int64_t clampToInt64(bool negative, uint64_t magnitude)
 
 }  // namespace
 
-bool logLooksLikeHost(const char *token)
-{
+bool logLooksLikeHost(const char *token) {
     bool dot = false;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(token); *p; p++) {
         if (*p == '.')
@@ -57,16 +54,14 @@ bool logLooksLikeHost(const char *token)
     return dot;
 }
 
-int32_t logLeadingInt(const char *text)
-{
+int32_t logLeadingInt(const char *text) {
     int64_t value = logLeadingInt64(text);
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
 }
 
-int64_t logLeadingInt64(const char *text)
-{
+int64_t logLeadingInt64(const char *text) {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
     while (charIsSpace(*p)) p++;
     bool negative, any;
@@ -77,8 +72,7 @@ int64_t logLeadingInt64(const char *text)
 
 // glibc reads "%d" as strtol does (64-bit, held at the limits) and stores the value
 // truncated to int; end of text before the first conversion gives EOF.
-int logScanTemplate(const char *text, const char *format, void *const *out)
-{
+int logScanTemplate(const char *text, const char *format, void *const *out) {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
     const unsigned char *f = reinterpret_cast<const unsigned char *>(format);
     int done = 0;

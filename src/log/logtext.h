@@ -12,8 +12,7 @@
 struct LogCharSet {
     bool member[256] = {};
     bool stop[256] = {};
-    explicit LogCharSet(const char *chars)
-    {
+    explicit LogCharSet(const char *chars) {
         for (; *chars; chars++) member[static_cast<unsigned char>(*chars)] = true;
         for (int i = 0; i < 256; i++) stop[i] = member[i];
         stop[0] = true;
@@ -27,8 +26,7 @@ struct LogTokenizer {
     char *position;
     std::size_t length = 0;
     explicit LogTokenizer(char *text) : position(text) {}
-    char *next(const LogCharSet &delimiters)
-    {
+    char *next(const LogCharSet &delimiters) {
         unsigned char *p = reinterpret_cast<unsigned char *>(position);
         while (delimiters.member[*p]) p++;
         if (!*p) {
@@ -45,8 +43,7 @@ struct LogTokenizer {
 };
 
 // Copies at most max characters of source and terminates; returns the length copied.
-inline std::size_t logCopyBounded(char *target, const char *source, std::size_t max)
-{
+inline std::size_t logCopyBounded(char *target, const char *source, std::size_t max) {
     std::size_t length = strnlen(source, max);
     std::memcpy(target, source, length);
     target[length] = '\0';
@@ -55,8 +52,7 @@ inline std::size_t logCopyBounded(char *target, const char *source, std::size_t 
 
 // The same for a source whose length is known.
 inline std::size_t logCopyLength(char *target, const char *source, std::size_t length,
-                                 std::size_t max)
-{
+                                 std::size_t max) {
     if (length > max) length = max;
     std::memcpy(target, source, length);
     target[length] = '\0';

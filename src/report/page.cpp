@@ -76,9 +76,13 @@ static void writeLines(FILE *page, const StringArray &lines, int fallback) {
     }
 }
 
-void outputUserHeader(FILE *page) { writeLines(page, header, HTMLOPENBODY); }
+void outputUserHeader(FILE *page) {
+    writeLines(page, header, HTMLOPENBODY);
+}
 
-void outputUserFooter(FILE *page) { writeLines(page, footer, HTMLCLOSEBODY); }
+void outputUserFooter(FILE *page) {
+    writeLines(page, footer, HTMLCLOSEBODY);
+}
 
 static char *pagePath(int start) {
     const char *dir = reportDir ? reportDir : ".";
@@ -166,9 +170,10 @@ void epochReport(int start, int days) {
         resourceWrite(page, HTMLCLOSEHEAD);
         outputUserHeader(page);
         if (!useragentOnlyFlag && !refererOnlyFlag && !bytesAvailable && !nobytesFlag) {
-            std::fputs("<em>Note: your server's log file does not contain bytes-transferred\n"
-                       "information. Only access counts are available.</em>\n",
-                       page);
+            std::fputs(
+                "<em>Note: your server's log file does not contain bytes-transferred\n"
+                "information. Only access counts are available.</em>\n",
+                page);
         }
         resourceWrite(page, HTMLOPENSUBHEADING);
         epochHeading(page, start, days);

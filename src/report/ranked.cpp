@@ -83,15 +83,24 @@ static bool comparatorCell(ReportComparator comparator, const Hash **table, int 
         const Hash *table;
         int cell;
     } known[] = {
-        {sitesCompareAccesses, &sites, 0},           {sitesCompareBytes, &sites, 1},
-        {proxysitesCompareAccesses, &proxysites, 0}, {proxysitesCompareBytes, &proxysites, 1},
-        {documentsCompareAccesses, &documents, 0},   {documentsCompareBytes, &documents, 1},
-        {notfoundCompareAccesses, &notfound, 0},     {authusersCompareAccesses, &authusers, 0},
-        {authusersCompareBytes, &authusers, 1},      {domainsCompareAccesses, &domains, 0},
-        {domainsCompareBytes, &domains, 1},          {proxydomainsCompareAccesses, &proxydomains, 0},
-        {proxydomainsCompareBytes, &proxydomains, 1}, {trailsCompareAccesses, &completeTrails, 0},
-        {referersCompareAccesses, &referers, 0},     {referersCompareBytes, &referers, 1},
-        {useragentsCompareAccesses, &useragents, 0}, {useragentsCompareBytes, &useragents, 1},
+        {sitesCompareAccesses, &sites, 0},
+        {sitesCompareBytes, &sites, 1},
+        {proxysitesCompareAccesses, &proxysites, 0},
+        {proxysitesCompareBytes, &proxysites, 1},
+        {documentsCompareAccesses, &documents, 0},
+        {documentsCompareBytes, &documents, 1},
+        {notfoundCompareAccesses, &notfound, 0},
+        {authusersCompareAccesses, &authusers, 0},
+        {authusersCompareBytes, &authusers, 1},
+        {domainsCompareAccesses, &domains, 0},
+        {domainsCompareBytes, &domains, 1},
+        {proxydomainsCompareAccesses, &proxydomains, 0},
+        {proxydomainsCompareBytes, &proxydomains, 1},
+        {trailsCompareAccesses, &completeTrails, 0},
+        {referersCompareAccesses, &referers, 0},
+        {referersCompareBytes, &referers, 1},
+        {useragentsCompareAccesses, &useragents, 0},
+        {useragentsCompareBytes, &useragents, 1},
     };
     for (const auto &k : known) {
         if (k.comparator == comparator) {
@@ -123,9 +132,8 @@ void rankedSort(int *order, int n, ReportComparator comparator) {
         myfree(items);
         return;
     }
-    std::stable_sort(order, order + n, [comparator](const int &x, const int &y) {
-        return comparator(&x, &y) < 0;
-    });
+    std::stable_sort(order, order + n,
+                     [comparator](const int &x, const int &y) { return comparator(&x, &y) < 0; });
 }
 
 // ---- Key writers ----

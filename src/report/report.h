@@ -28,21 +28,21 @@ typedef int (*ReportHiddenTest)(const char *key);
 typedef void (*ReportKeyWriter)(FILE *page, const char *key);
 
 struct GenericReportSpec {
-    ReportComparator byteComparator;    // null when the table cannot be ranked by bytes
+    ReportComparator byteComparator;  // null when the table cannot be ranked by bytes
     ReportComparator accessComparator;
-    ReportHiddenTest hiddenTest;        // null: every key is listed
-    ReportKeyWriter keyWriter;          // null: the key is written (escaped) as it is
-    int labelAllBytes;                  // resource numbers; -1 when absent
+    ReportHiddenTest hiddenTest;  // null: every key is listed
+    ReportKeyWriter keyWriter;    // null: the key is written (escaped) as it is
+    int labelAllBytes;            // resource numbers; -1 when absent
     int labelAllAccesses;
     int labelTopBytes;
     int labelTopAccesses;
-    int headingWithBytes;               // -1 when the section never has a bytes column
+    int headingWithBytes;  // -1 when the section never has a bytes column
     int headingNoBytes;
     Hash *table;
-    int rowLimit;                       // COUNT_ALL for all
-    int setting;                        // 0 off, -3 on without chart, else on with chart
+    int rowLimit;  // COUNT_ALL for all
+    int setting;   // 0 off, -3 on without chart, else on with chart
     const char *chartSuffix;
-    int extraColumn;                    // non-zero: each row ends with the text cell 0
+    int extraColumn;  // non-zero: each row ends with the text cell 0
 };
 
 void genericReport(FILE *page, int start, const GenericReportSpec &spec);

@@ -7,17 +7,19 @@
 namespace {
 
 class AccountingE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reports = dir.file("reports");
         std::filesystem::create_directory(reports);
         log = dir.file("access.log");
     }
     // One weekly run over the week of Sunday 03/03/2024, which holds 03/04/2024.
-    RunResult run(const std::string &extra, const std::string &logText, const std::string &frequency = "weekly") {
+    RunResult run(const std::string &extra, const std::string &logText,
+                  const std::string &frequency = "weekly") {
         writeFile(log, logText);
         std::string config = dir.file("q.conf");
-        writeFile(config, minimalConfig(reports, "logfile " + log + "\nfrequency " + frequency + "\n" + extra));
+        writeFile(config, minimalConfig(reports, "logfile " + log + "\nfrequency " + frequency +
+                                                     "\n" + extra));
         return runQuorvel({"-c", config, "-b", "03/04/2024", "-e", "03/04/2024"});
     }
     // Accesses and bytes of each totals column of the only stored period.
@@ -42,30 +44,34 @@ protected:
 };
 
 TEST_F(AccountingE2e, DocumentAndSiteRules) {
-    std::string text = logLine(3, 4, 2024, 9, "/a.html", 200, 10) + logLine(3, 4, 2024, 9, "/private/b.html", 200, 20) +
+    std::string text = logLine(3, 4, 2024, 9, "/a.html", 200, 10) +
+                       logLine(3, 4, 2024, 9, "/private/b.html", 200, 20) +
                        logLine(3, 4, 2024, 9, "/c.gif", 200, 40) +
                        logLine(3, 4, 2024, 9, "/d.html", 200, 80, "10.0.0.9") +
                        logLine(3, 4, 2024, 9, "/e.html", 200, 160, "192.168.0.1");
-    RunResult r = run("allow\n*.html\nend allow\nignore\n/private*\nend ignore\n"
-                      "allowsites\n10.*\nend allowsites\nignoresites\n10.0.0.9\nend ignoresites\n"
-                      "totals\n* All\nend totals\n",
-                      text);
+    RunResult r =
+        run("allow\n*.html\nend allow\nignore\n/private*\nend ignore\n"
+            "allowsites\n10.*\nend allowsites\nignoresites\n10.0.0.9\nend ignoresites\n"
+            "totals\n* All\nend totals\n",
+            text);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(stored(), (std::vector<double>{1, 10}));  // only /a.html passes every rule
 }
 
 TEST_F(AccountingE2e, SuffixesAreRemoved) {
-    std::string text = logLine(3, 4, 2024, 9, "/docs/index.html") + logLine(3, 4, 2024, 9, "/docs/") +
-                       logLine(3, 4, 2024, 9, "/index.html");
-    RunResult r = run("suffixes\nindex.html\nend suffixes\ntotals\n/docs/ Docs\n/ Root\nend totals\n", text);
+    std::string text = logLine(3, 4, 2024, 9, "/docs/index.html") +
+                       logLine(3, 4, 2024, 9, "/docs/") + logLine(3, 4, 2024, 9, "/index.html");
+    RunResult r =
+        run("suffixes\nindex.html\nend suffixes\ntotals\n/docs/ Docs\n/ Root\nend totals\n", text);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(stored(), (std::vector<double>{2, 200, 1, 100}));
 }
 
 TEST_F(AccountingE2e, FailedRequestsAndCodes) {
-    std::string text = logLine(3, 4, 2024, 9, "/gone.html", 404, 5, "10.0.0.1", "http://ref.example/from") +
-                       logLine(3, 4, 2024, 9, "/secret.html", 403, 5) + logLine(3, 4, 2024, 9, "/odd.html", 1000, 5) +
-                       logLine(3, 4, 2024, 9, "/ok.html", 200, 5);
+    std::string text =
+        logLine(3, 4, 2024, 9, "/gone.html", 404, 5, "10.0.0.1", "http://ref.example/from") +
+        logLine(3, 4, 2024, 9, "/secret.html", 403, 5) +
+        logLine(3, 4, 2024, 9, "/odd.html", 1000, 5) + logLine(3, 4, 2024, 9, "/ok.html", 200, 5);
     RunResult r = run("notfound yes\ntotals\n* All\nend totals\n", text);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(stored(), (std::vector<double>{1, 5}));
@@ -81,7 +87,8 @@ TEST_F(AccountingE2e, FailedRequestsAndCodes) {
 }
 
 TEST_F(AccountingE2e, HiddenDocumentsCountButAreNotListed) {
-    std::string text = logLine(3, 4, 2024, 9, "/logo.gif", 200, 7) + logLine(3, 4, 2024, 9, "/page.html", 200, 9);
+    std::string text =
+        logLine(3, 4, 2024, 9, "/logo.gif", 200, 7) + logLine(3, 4, 2024, 9, "/page.html", 200, 9);
     RunResult r = run("hide\n*.gif\nend hide\ntotals\n*.gif Images\nend totals\n", text);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(stored(), (std::vector<double>{1, 7}));

@@ -7,7 +7,7 @@
 namespace {
 
 class CliE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reports = dir.file("reports");
         std::filesystem::create_directory(reports);
@@ -23,7 +23,8 @@ protected:
 const char *kBeginMessage =
     "-b requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY.\n";
 const char *kEndMessage =
-    "-e requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY format.\n";
+    "-e requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY "
+    "format.\n";
 const char *kExplanation =
     "If you do not have a configuration file yet,\nrun quorset to create one or edit the\n"
     "sample configuration file. You can avoid\nthis prompt in the future by specifying\n"
@@ -90,9 +91,10 @@ TEST_F(CliE2e, StartUpFailures) {
     writeFile(nolog, minimalConfig(reports));
     r = runQuorvel({"-c", nolog});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "logfile not specified. Please specify a logfile in\nthe configuration file, or use the -l "
-              "option on\nthe command line.\n");
+    EXPECT_EQ(
+        r.err,
+        "logfile not specified. Please specify a logfile in\nthe configuration file, or use the -l "
+        "option on\nthe command line.\n");
 
     r = runQuorvel({"-c", config, "-b", "03/10/2024", "-e", "03/01/2024"});
     EXPECT_EQ(r.status, 1);
@@ -115,7 +117,9 @@ TEST_F(CliE2e, StartUpFailures) {
 TEST_F(CliE2e, UnknownOptionsOnlyWarn) {
     RunResult r = runQuorvel({"-x", "-c", config, "-cc", "-S", "access.log", "-s"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Unknown option: -x\nUnknown option: -cc\nUnknown option: -S\nUnknown option: access.log\n");
+    EXPECT_EQ(r.err,
+              "Unknown option: -x\nUnknown option: -cc\nUnknown option: -S\nUnknown option: "
+              "access.log\n");
     EXPECT_TRUE(fileExists(reports + "/summary.html"));
 }
 
@@ -124,7 +128,8 @@ TEST_F(CliE2e, ConfigurationGivenTwice) {
     writeFile(second, "frequency daily\nmydomain org\n");
     RunResult r = runQuorvel({"-c", config, "-c", second, "-b", "03/05/2024", "-e", "03/06/2024"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("Configuration file warning at line 2:\nmydomain keyword given more than once\n"),
+    EXPECT_NE(r.err.find(
+                  "Configuration file warning at line 2:\nmydomain keyword given more than once\n"),
               std::string::npos);
     // Daily pages: the second file's frequency on top of the first file's directory.
     EXPECT_TRUE(fileExists(reports + "/" + std::to_string(dayNumber(3, 5, 2024)) + ".html"));
@@ -136,8 +141,9 @@ TEST_F(CliE2e, LogOptionBeforeAndAfterConfiguration) {
     writeFile(other, logLine(3, 5, 2024, 10, "/only-in-other.html"));
     for (int before = 0; before < 2; ++before) {
         std::filesystem::remove(reports + "/summary.html");
-        std::vector<std::string> args = before ? std::vector<std::string>{"-l", other, "-c", config, "-s"}
-                                               : std::vector<std::string>{"-c", config, "-l", other, "-s"};
+        std::vector<std::string> args =
+            before ? std::vector<std::string>{"-l", other, "-c", config, "-s"}
+                   : std::vector<std::string>{"-c", config, "-l", other, "-s"};
         RunResult r = runQuorvel(args);
         EXPECT_EQ(r.status, 0) << r.err;
         std::string page = readFile(reports + "/summary.html");
@@ -147,7 +153,8 @@ TEST_F(CliE2e, LogOptionBeforeAndAfterConfiguration) {
 }
 
 TEST_F(CliE2e, DialogueDefaultsToQuorvelConf) {
-    writeFile(dir.file("quorvel.conf"), minimalConfig(reports, "logfile " + log + "\nfrequency summary\n"));
+    writeFile(dir.file("quorvel.conf"),
+              minimalConfig(reports, "logfile " + log + "\nfrequency summary\n"));
     RunResult r = runQuorvel({}, "\n", dir.path);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, std::string("No configuration file was specified.\n") + kExplanation);

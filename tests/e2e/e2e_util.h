@@ -7,11 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,9 +19,9 @@
 #include <vector>
 
 struct RunResult {
-    int status = -1;   // exit status; 128 + signal number when killed by a signal
-    std::string out;   // standard output
-    std::string err;   // standard error
+    int status = -1;  // exit status; 128 + signal number when killed by a signal
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
 inline std::string readFile(const std::string &path) {
@@ -98,8 +98,10 @@ inline RunResult runProgram(const std::string &bin, const std::vector<std::strin
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
     }
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.status = 128 + WTERMSIG(status);
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
@@ -140,7 +142,9 @@ inline bool isPeriodPage(const std::string &name) {
 // Number of occurrences of needle in text.
 inline int countOf(const std::string &text, const std::string &needle) {
     int n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + 1))
+        ++n;
     return n;
 }
 
@@ -179,14 +183,16 @@ inline CivilDate dateOfDay(int n) {
 // One line of the combined log format.
 inline std::string logLine(int month, int day, int year, int hour, const std::string &url,
                            int code = 200, long bytes = 100, const std::string &host = "10.0.0.1",
-                           const std::string &referer = "-", const std::string &agent = "Agent/1.0") {
+                           const std::string &referer = "-",
+                           const std::string &agent = "Agent/1.0") {
     static const char *names[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char buffer[4096];
-    std::snprintf(buffer, sizeof buffer,
-                  "%s - - [%02d/%s/%04d:%02d:00:00 +0000] \"GET %s HTTP/1.0\" %d %ld \"%s\" \"%s\"\n",
-                  host.c_str(), day, names[(month + 11) % 12], year, hour, url.c_str(), code, bytes,
-                  referer.c_str(), agent.c_str());
+    std::snprintf(
+        buffer, sizeof buffer,
+        "%s - - [%02d/%s/%04d:%02d:00:00 +0000] \"GET %s HTTP/1.0\" %d %ld \"%s\" \"%s\"\n",
+        host.c_str(), day, names[(month + 11) % 12], year, hour, url.c_str(), code, bytes,
+        referer.c_str(), agent.c_str());
     return buffer;
 }
 

@@ -7,12 +7,12 @@
 // after a failure, or lose the history it had.
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <poll.h>
 
 #include <chrono>
 #include <functional>
@@ -66,7 +66,8 @@ RunOptions sizeLimit(long bytes) {
 bool canRunAsNobody() {
     if (geteuid() != 0) return true;
     pid_t pid = fork();
-    if (pid == 0) _exit(setgroups(0, nullptr) == 0 && setgid(NOBODY) == 0 && setuid(NOBODY) == 0 ? 0 : 1);
+    if (pid == 0)
+        _exit(setgroups(0, nullptr) == 0 && setgid(NOBODY) == 0 && setuid(NOBODY) == 0 ? 0 : 1);
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -97,7 +98,8 @@ RunResult runWith(const std::vector<std::string> &args, const RunOptions &option
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
         }
         if (options.asNobody && geteuid() == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0) _exit(124);
+            if (setgroups(0, nullptr) != 0 || setgid(NOBODY) != 0 || setuid(NOBODY) != 0)
+                _exit(124);
         }
         std::vector<char *> argv;
         argv.push_back(const_cast<char *>(QUORVEL_BIN));
@@ -119,8 +121,10 @@ RunResult runWith(const std::vector<std::string> &args, const RunOptions &option
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.status = 128 + WTERMSIG(status);
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
@@ -129,7 +133,7 @@ RunResult runWith(const std::vector<std::string> &args, const RunOptions &option
 // A report directory "reports" with a configuration and a log of one day, dated
 // 15 June 2024, in a temporary directory that every user may enter.
 class Faults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         chmod(dir.path.c_str(), 0755);
         reports = dir.file("reports");
@@ -137,7 +141,8 @@ protected:
         log = dir.file("access.log");
         config = dir.file("q.conf");
         std::string text;
-        for (int hour = 0; hour < 24; ++hour) text += logLine(6, 15, 2024, hour, "/p" + std::to_string(hour % 5));
+        for (int hour = 0; hour < 24; ++hour)
+            text += logLine(6, 15, 2024, hour, "/p" + std::to_string(hour % 5));
         writeFile(log, text);
     }
     // Write permission back, so the directory can be removed whatever a test left.
@@ -151,13 +156,15 @@ protected:
     std::string history() const { return readFile(reports + "/database.dat"); }
     // No temporary file of the atomic writes may be left behind.
     void expectNoTemporaries() const {
-        for (const std::string &name : listFiles(reports)) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+        for (const std::string &name : listFiles(reports))
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
     }
     // A history of the days of May 2024.
     std::string oldHistory() const {
         std::string text = "Date    \tDays\t* accesses\t* bytes\n";
         for (int day = 1; day <= 31; ++day)
-            text += "5/" + std::to_string(day) + "/2024\t1\t" + num(day) + "\t" + num(day * 100) + "\n";
+            text +=
+                "5/" + std::to_string(day) + "/2024\t1\t" + num(day) + "\t" + num(day * 100) + "\n";
         return text;
     }
     TempDir dir;
@@ -186,7 +193,8 @@ TEST_F(Faults, ReportDirectoryNotWritable) {
     chmod(reports.c_str(), 0555);
     RunResult r = run(DAILY, asNobody());
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("Can't write to file! Filename: " + reports + "/"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Can't write to file! Filename: " + reports + "/"), std::string::npos)
+        << r.err;
 
     // With the lock file already there, the first page is what cannot be written.
     chmod(reports.c_str(), 0755);
@@ -229,7 +237,8 @@ TEST_F(Faults, PageOrChartThatCannotBeCreated) {
     // A file-size limit below the size of the page: the page is not left half written.
     r = run(DAILY, sizeLimit(600));
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("Can't write to file! Filename: " + reports + "/"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Can't write to file! Filename: " + reports + "/"), std::string::npos)
+        << r.err;
     EXPECT_FALSE(fileExists(page));
     EXPECT_EQ(history(), oldHistory());
     expectNoTemporaries();
@@ -300,7 +309,8 @@ TEST_F(Faults, GarbageHistory) {
 TEST_F(Faults, HistoryWithTooManyColumns) {
     auto header = [](int columns) {
         std::string text = "Date    \tDays";
-        for (int i = 0; i < columns; ++i) text += "\tc" + std::to_string(i) + " accesses\tc" + std::to_string(i) + " bytes";
+        for (int i = 0; i < columns; ++i)
+            text += "\tc" + std::to_string(i) + " accesses\tc" + std::to_string(i) + " bytes";
         return text + "\t* accesses\t* bytes\n";
     };
     // 5000 columns: the run stops before anything is written.
@@ -319,9 +329,13 @@ TEST_F(Faults, HistoryWithTooManyColumns) {
               header(4095) + line + "\t" + num(7) + "\t" + num(70) + "\n");
     r = run();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(history(), "Date    \tDays\t* accesses\t* bytes\n"
-                         "6/1/2024\t1\t" + num(7) + "\t" + num(70) + "\n"
-                         "6/15/2024\t1\t" + num(24) + "\t" + num(2400) + "\n");
+    EXPECT_EQ(history(),
+              "Date    \tDays\t* accesses\t* bytes\n"
+              "6/1/2024\t1\t" +
+                  num(7) + "\t" + num(70) +
+                  "\n"
+                  "6/15/2024\t1\t" +
+                  num(24) + "\t" + num(2400) + "\n");
 }
 
 TEST_F(Faults, HistoryWithVeryLongLines) {
@@ -361,8 +375,8 @@ TEST_F(Faults, FileSizeLimitWhileTheHistoryIsWritten) {
     std::string old = "Date    \tDays\t* accesses\t* bytes\n";
     for (int day = dayNumber(1, 1, 2012); day < dayNumber(1, 1, 2024); ++day) {
         CivilDate d = dateOfDay(day);
-        old += std::to_string(d.month) + "/" + std::to_string(d.day) + "/" + std::to_string(d.year) + "\t1\t" +
-               num(1) + "\t" + num(100) + "\n";
+        old += std::to_string(d.month) + "/" + std::to_string(d.day) + "/" +
+               std::to_string(d.year) + "\t1\t" + num(1) + "\t" + num(100) + "\n";
     }
     ASSERT_GT(old.size(), 200000u);
     writeFile(reports + "/database.dat", old);
@@ -423,7 +437,7 @@ TEST_F(Faults, TemporariesOfAKilledRunAreRemoved) {
 
 // Summary runs over a log directory; the totals row counts what was read.
 class LogDirectoryFaults : public Faults {
-protected:
+  protected:
     void SetUp() override {
         Faults::SetUp();
         logs = dir.file("logs");
@@ -433,11 +447,13 @@ protected:
     void writeLog(const std::string &name, int first, int count, int hour = 0) {
         std::string text;
         for (int i = 0; i < count; ++i)
-            text += logLine(6, 15, 2024, hour + (first + i) / 3600 % 24, "/f" + std::to_string(first + i));
+            text += logLine(6, 15, 2024, hour + (first + i) / 3600 % 24,
+                            "/f" + std::to_string(first + i));
         writeFile(logs + "/" + name, text);
     }
     RunResult summary(const RunOptions &options = {}) {
-        writeFile(config, minimalConfig(reports, "logfile " + logs + "\ntotals\n* All\nend totals\n"));
+        writeFile(config,
+                  minimalConfig(reports, "logfile " + logs + "\ntotals\n* All\nend totals\n"));
         return runWith({"-c", config, "-s"}, options);
     }
     std::string counted() {

@@ -19,12 +19,12 @@ const int DAY = dayNumber(6, 15, 2024);
 
 // What the log holds, tallied while it is written.
 struct Expected {
-    long successes = 0;                // entries with a result code below 400
-    std::map<int, long> codes;         // entries per result code 0..999
-    std::map<int, long> hours;         // successful entries per hour
-    std::set<std::string> documents;   // distinct documents of successful entries
-    std::set<std::string> sites;       // distinct sites of successful entries
-    long garbage = 0;                  // lines that must be skipped
+    long successes = 0;               // entries with a result code below 400
+    std::map<int, long> codes;        // entries per result code 0..999
+    std::map<int, long> hours;        // successful entries per hour
+    std::set<std::string> documents;  // distinct documents of successful entries
+    std::set<std::string> sites;      // distinct sites of successful entries
+    long garbage = 0;                 // lines that must be skipped
 };
 
 // A small deterministic generator for the binary lines.
@@ -72,22 +72,24 @@ const Document DOCUMENTS[] = {
     {"/pct%", "/pct%"},
 };
 
-const char *const HOSTS[] = {"10.0.0.1", "2001:db8::1", "::ffff:10.0.0.2", "<script>h</script>",
-                             "Host.Example.COM", "192.168.1.7"};
+const char *const HOSTS[] = {"10.0.0.1",           "2001:db8::1",      "::ffff:10.0.0.2",
+                             "<script>h</script>", "Host.Example.COM", "192.168.1.7"};
 const char *const IDENTS[] = {"-", "<script>i</script>"};
 const char *const USERS[] = {"-", "<script>u</script>", "bob&<b>"};
 const int CODES[] = {200, 200, 304, 404, 500, 206, 302};
-const char *const REFERERS[] = {"-", "http://evil.example/<script>alert(5)</script>", "javascript:alert('<script>')",
+const char *const REFERERS[] = {"-", "http://evil.example/<script>alert(5)</script>",
+                                "javascript:alert('<script>')",
                                 "http://ok.example/page.html?a=1&b=<b>", "/local/<script>"};
-const char *const AGENTS[] = {"<script>alert(6)</script>", "Mozilla/5.0 (<b>bold</b>; x)", "'\"><svg/onload=alert(7)>",
-                              "-"};
+const char *const AGENTS[] = {"<script>alert(6)</script>", "Mozilla/5.0 (<b>bold</b>; x)",
+                              "'\"><svg/onload=alert(7)>", "-"};
 
-std::string entryLine(const std::string &host, const std::string &ident, const std::string &user, int hour,
-                      int minute, const std::string &url, const std::string &code, const std::string &size,
-                      const std::string &referer, const std::string &agent) {
+std::string entryLine(const std::string &host, const std::string &ident, const std::string &user,
+                      int hour, int minute, const std::string &url, const std::string &code,
+                      const std::string &size, const std::string &referer,
+                      const std::string &agent) {
     return host + " " + ident + " " + user + " [15/Jun/2024:" + two(hour) + ":" + two(minute) +
-           ":00 +0000] \"GET " + url + " HTTP/1.0\" " + code + " " + size + " \"" + referer + "\" \"" + agent +
-           "\"\n";
+           ":00 +0000] \"GET " + url + " HTTP/1.0\" " + code + " " + size + " \"" + referer +
+           "\" \"" + agent + "\"\n";
 }
 
 void tally(Expected &e, const std::string &site, int hour, const std::string &document, long code) {
@@ -106,13 +108,19 @@ std::vector<std::string> garbageLines(Noise &noise) {
     std::vector<std::string> lines = {
         // Binary bytes, NUL bytes included, and a NUL inside an entry (both halves broken).
         noise.bytes(1 + noise.next() % 300) + "\n",
-        std::string("10.0.0.1 - - ") + stamp + " \"GET /nul" + std::string(1, '\0') + "x HTTP/1.0\" 200 100\n",
+        std::string("10.0.0.1 - - ") + stamp + " \"GET /nul" + std::string(1, '\0') +
+            "x HTTP/1.0\" 200 100\n",
         std::string(40, '\0') + "\n",
         // A raw TLS handshake, and one as a server logs it when it arrives on the plain port.
         std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11) + noise.bytes(64) + "\n",
         "10.0.0.1 - - " + stamp + " \"\\x16\\x03\\x01\\x02\\x00\\x01\" 400 226 \"-\" \"-\"\n",
         // Lone quotes and brackets.
-        "\"\n", "[\n", "]\n", "{\n", "\"\"\"\"\n", "[[[[\n",
+        "\"\n",
+        "[\n",
+        "]\n",
+        "{\n",
+        "\"\"\"\"\n",
+        "[[[[\n",
         "10.0.0.1 - - " + stamp + " \"GET /lonequote.html HTTP/1.0 200 100\n",
         "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000 \"GET /nobracket.html HTTP/1.0\" 200 100\n",
         "10.0.0.1 - - 15/Jun/2024:10:00:00 +0000] \"GET /noopen.html HTTP/1.0\" 200 100\n",
@@ -130,13 +138,20 @@ std::vector<std::string> garbageLines(Noise &noise) {
         "10.0.0.1 - - [15/Jun/0:10:00:00 +0000] \"GET /year0.html HTTP/1.0\" 200 100\n",
         "10.0.0.1 - - [15/Jun/0000:10:00:00 +0000] \"GET /year0000.html HTTP/1.0\" 200 100\n",
         "10.0.0.1 - - [15/Jun/99999:10:00:00 +0000] \"GET /year99999.html HTTP/1.0\" 200 100\n",
-        "10.0.0.1 - - [99999999999999999999/Jun/2024:10:00:00 +0000] \"GET /hugeday.html HTTP/1.0\" 200 100\n",
-        "10.0.0.8, -, 0/15/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /iismonth0.htm, -,\n",
-        "10.0.0.8, -, 13/15/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /iismonth13.htm, -,\n",
-        "10.0.0.8, -, 6/15/24, 10:00:00, MSFTPSVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /ftp.htm, -,\n",
+        "10.0.0.1 - - [99999999999999999999/Jun/2024:10:00:00 +0000] \"GET /hugeday.html "
+        "HTTP/1.0\" 200 100\n",
+        "10.0.0.8, -, 0/15/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, "
+        "/iismonth0.htm, -,\n",
+        "10.0.0.8, -, 13/15/24, 10:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, "
+        "/iismonth13.htm, -,\n",
+        "10.0.0.8, -, 6/15/24, 10:00:00, MSFTPSVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, "
+        "/ftp.htm, -,\n",
         "Sat Jun 15 25:00:00 2024 WEB1 10.0.0.9 GET /emwachour25.html HTTP/1.0\n",
         // Blank and nearly blank lines.
-        "\n", "   \t  \n", "-\n", "\r\n",
+        "\n",
+        "   \t  \n",
+        "-\n",
+        "\r\n",
     };
     return lines;
 }
@@ -150,7 +165,8 @@ std::vector<std::string> longLines() {
             for (int i = 0; i < 12500; ++i) text += "<script>";
             return text + "\n";
         }(),
-        "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /" + std::string(100000, 'a') + " HTTP/1.0\" 200 5\n",
+        "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /" + std::string(100000, 'a') +
+            " HTTP/1.0\" 200 5\n",
     };
 }
 
@@ -164,8 +180,9 @@ std::string hostileLog(Expected &e) {
         const Document &doc = DOCUMENTS[i % 9];
         int code = CODES[i % 7];
         int hour = i % 24;
-        log += entryLine(host, IDENTS[i % 2], USERS[i % 3], hour, (i * 7) % 60, doc.logged, std::to_string(code),
-                         code == 304 ? "-" : std::to_string(100 + i % 13), REFERERS[i % 5], AGENTS[i % 4]);
+        log += entryLine(host, IDENTS[i % 2], USERS[i % 3], hour, (i * 7) % 60, doc.logged,
+                         std::to_string(code), code == 304 ? "-" : std::to_string(100 + i % 13),
+                         REFERERS[i % 5], AGENTS[i % 4]);
         tally(e, lower(host), hour, doc.counted, code);
     };
     auto garbage = [&](const std::string &line) {
@@ -182,15 +199,18 @@ std::string hostileLog(Expected &e) {
         if (i % 500 == 250) garbage(longOnes[static_cast<std::size_t>(i / 500) % longOnes.size()]);
         if (i % 500 == 450) {
             // An entry whose agent runs on for 100 kB: its first piece is a whole entry.
-            log += "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /long.html HTTP/1.0\" 200 5 \"-\" \"" +
-                   std::string(100000, 'b') + "\n";
+            log +=
+                "10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /long.html HTTP/1.0\" 200 5 \"-\" "
+                "\"" +
+                std::string(100000, 'b') + "\n";
             tally(e, "10.0.0.1", 10, "/long.html", 200);
         }
         if (i % 100 != 50) continue;
         // Entries at the edge of sense: each is an entry and is counted as such.
         log += entryLine("10.0.0.3", "-", "-", 3, 0, "/negative.html", "200", "-5", "-", "-");
         tally(e, "10.0.0.3", 3, "/negative.html", 200);
-        log += entryLine("10.0.0.3", "-", "-", 3, 0, "/huge.html", "200", "99999999999999999999", "-", "-");
+        log += entryLine("10.0.0.3", "-", "-", 3, 0, "/huge.html", "200", "99999999999999999999",
+                         "-", "-");
         tally(e, "10.0.0.3", 3, "/huge.html", 200);
         log += entryLine("10.0.0.4", "-", "-", 4, 0, "/minus.html", "-1", "10", "-", "-");
         tally(e, "10.0.0.4", 4, "/minus.html", -1);
@@ -198,13 +218,18 @@ std::string hostileLog(Expected &e) {
         tally(e, "10.0.0.4", 4, "/large.html", 100000);
         log += entryLine("10.0.0.5", "-", "-", 5, 0, "/pct2%4", "200", "10", "-", "-");
         tally(e, "10.0.0.5", 5, "/pct2%4", 200);
-        log += "10.0.0.5 - - [15/Jun/2024:05:00:00 +0000] \"GET /lone.html HTTP/1.0\" 200 10 \"http://ref/<i>\n";
+        log +=
+            "10.0.0.5 - - [15/Jun/2024:05:00:00 +0000] \"GET /lone.html HTTP/1.0\" 200 10 "
+            "\"http://ref/<i>\n";
         tally(e, "10.0.0.5", 5, "/lone.html", 200);
-        log += entryLine(std::string(300, 'h'), "-", "-", 6, 0, "/longhost.html", "200", "10", "-", "-");
+        log += entryLine(std::string(300, 'h'), "-", "-", 6, 0, "/longhost.html", "200", "10", "-",
+                         "-");
         tally(e, std::string(255, 'h'), 6, "/longhost.html", 200);
         // The other formats, mixed in: the format that worked last is tried first.
-        log += "10.0.0.8, <script>u</script>, 6/15/24, 07:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, "
-               "GET, /iis<script>.htm, <script>p</script>, Mozilla/4.0 (<b>),\n";
+        log +=
+            "10.0.0.8, <script>u</script>, 6/15/24, 07:00:00, W3SVC1, WEB1, 10.0.0.2, 40, 200, "
+            "1234, 200, 0, "
+            "GET, /iis<script>.htm, <script>p</script>, Mozilla/4.0 (<b>),\n";
         tally(e, "10.0.0.8", 7, "/iis<script>.htm", 200);
         log += "Sat Jun 15 08:00:00 2024 WEB1 10.0.0.9 GET /emwac<script>.html HTTP/1.0\n";
         tally(e, "10.0.0.9", 8, "/emwac<script>.html", 200);
@@ -225,7 +250,8 @@ const char *const HOSTILE_CONFIG =
     "totals\n* All\nend totals\n"
     "sites yes\ndomains yes\nauthusers yes\nproxysites yes\nproxydomains yes\n"
     "referers yes\nuseragents yes\nnotfound yes\ntrails yes\nvisits yes\nresultcodes yes\n"
-    "top all\ntopsites all\ntopdomains all\ntopauthusers all\ntopproxysites all\ntopproxydomains all\n"
+    "top all\ntopsites all\ntopdomains all\ntopauthusers all\ntopproxysites all\ntopproxydomains "
+    "all\n"
     "topreferers all\ntopuseragents all\ntopnotfound all\ntoptrails all\nexamplevisits all\n"
     "trailminimumsteps 1\ndns no\n";
 
@@ -236,7 +262,8 @@ void expectNoMarkupFromLog(const TempDir &dir) {
         if (name.size() < 5 || name.substr(name.size() - 5) != ".html") continue;
         ++pages;
         std::string page = readFile(dir.file(name));
-        for (const char *fromLog : {"<script", "<svg", "<img/src", "<img src=x", "<b>bold", "<b>)", "/<i>"})
+        for (const char *fromLog :
+             {"<script", "<svg", "<img/src", "<img src=x", "<b>bold", "<b>)", "/<i>"})
             EXPECT_EQ(lower(page).find(fromLog), std::string::npos) << name << ": " << fromLog;
         EXPECT_EQ(markupProblem(page), "") << name;
     }
@@ -245,12 +272,13 @@ void expectNoMarkupFromLog(const TempDir &dir) {
 
 // The counts of one period page against what the log holds.
 void expectCounts(const std::string &page, const Expected &e, bool summary) {
-    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">" + number(e.successes) + "</td>"), std::string::npos);
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">" + number(e.successes) + "</td>"),
+              std::string::npos);
     EXPECT_NE(page.find("<tr><td>Unique documents served</td><td align=\"right\">" +
                         std::to_string(e.documents.size()) + "</td></tr>"),
               std::string::npos);
-    EXPECT_NE(page.find("<tr><td>Unique sites served</td><td align=\"right\">" + std::to_string(e.sites.size()) +
-                        "</td></tr>"),
+    EXPECT_NE(page.find("<tr><td>Unique sites served</td><td align=\"right\">" +
+                        std::to_string(e.sites.size()) + "</td></tr>"),
               std::string::npos);
     for (const auto &[code, count] : e.codes) {
         std::string prefix = "<tr><td align=\"right\">" + std::to_string(code) + "</td><td>";
@@ -265,8 +293,8 @@ void expectCounts(const std::string &page, const Expected &e, bool summary) {
     EXPECT_EQ(page.find("<tr><td align=\"right\">100000</td>"), std::string::npos);
     EXPECT_EQ(page.find("<tr><td align=\"right\">-1</td>"), std::string::npos);
     for (const auto &[hour, count] : e.hours) {
-        std::string row = summary ? "<tr><td align=\"right\">" + two(hour) + ":00</td><td align=\"right\">" +
-                                        number(count) + "</td>"
+        std::string row = summary ? "<tr><td align=\"right\">" + two(hour) +
+                                        ":00</td><td align=\"right\">" + number(count) + "</td>"
                                   : "<tr><td>" + two(hour) + ":00</td><td align=\"right\">" +
                                         std::to_string(count) + "</td>";
         EXPECT_NE(page.find(row), std::string::npos) << row;
@@ -277,7 +305,7 @@ void expectCounts(const std::string &page, const Expected &e, bool summary) {
 }
 
 class HostileLog : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { log = new std::string(hostileLog(expected)); }
     static void TearDownTestSuite() {
         delete log;
@@ -321,7 +349,8 @@ TEST_F(HostileLog, StandardInputAndCompressedLogsCountTheSame) {
         writeFile(dir.file("access.log"), *log);
         ASSERT_EQ(std::system(("gzip -n -f " + dir.file("access.log")).c_str()), 0);
         writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path, HOSTILE_CONFIG));
-        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log.gz"), "-s"});
+        RunResult run =
+            runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log.gz"), "-s"});
         ASSERT_EQ(run.status, 0) << run.err;
         expectCounts(readFile(dir.file("summary.html")), expected, true);
     }
@@ -347,10 +376,11 @@ TEST_F(HostileLog, LinesOfImpossibleDaysAreNotEntries) {
     // Day 99 of June would be counted in September; day 0 and day 32 are what a time
     // offset can make of a real date, but no server writes them.
     TempDir dir;
-    std::string text = logLine(6, 15, 2024, 10, "/first.html") +
-                       "10.0.0.1 - - [99/Jun/2024:10:00:00 +0000] \"GET /day99.html HTTP/1.0\" 200 100\n" +
-                       "10.0.0.1 - - [32/Jun/2024:10:00:00 +0000] \"GET /day32.html HTTP/1.0\" 200 100\n" +
-                       "10.0.0.1 - - [-5/Jun/2024:10:00:00 +0000] \"GET /dayminus.html HTTP/1.0\" 200 100\n";
+    std::string text =
+        logLine(6, 15, 2024, 10, "/first.html") +
+        "10.0.0.1 - - [99/Jun/2024:10:00:00 +0000] \"GET /day99.html HTTP/1.0\" 200 100\n" +
+        "10.0.0.1 - - [32/Jun/2024:10:00:00 +0000] \"GET /day32.html HTTP/1.0\" 200 100\n" +
+        "10.0.0.1 - - [-5/Jun/2024:10:00:00 +0000] \"GET /dayminus.html HTTP/1.0\" 200 100\n";
     RunResult run = analyse(dir, "totals\n* All\nend totals\n", text, {"-s"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::string page = readFile(dir.file("summary.html"));
@@ -364,9 +394,10 @@ TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
     // reads as an entry dated next year: it lies after the end of the run and is
     // skipped, but the entries after it are still read.
     int nextYear = civilDaysFromToday(0).year + 1;
-    std::string forged = "10.6.6.6 - x [01/Jan/" + std::to_string(nextYear) +
-                         ":00:00:00 +0000] \\\"GET /forged HTTP/1.0\\\" 200 1 [15/Jun/2024:10:30:00 +0000] "
-                         "\"GET /private.html HTTP/1.0\" 401 381 \"-\" \"curl/8.0\"\n";
+    std::string forged =
+        "10.6.6.6 - x [01/Jan/" + std::to_string(nextYear) +
+        ":00:00:00 +0000] \\\"GET /forged HTTP/1.0\\\" 200 1 [15/Jun/2024:10:30:00 +0000] "
+        "\"GET /private.html HTTP/1.0\" 401 381 \"-\" \"curl/8.0\"\n";
     std::string text;
     for (int hour = 0; hour < 24; ++hour) {
         text += logLine(6, 15, 2024, hour, "/day.html");
@@ -375,19 +406,24 @@ TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
     const std::string config = "totals\n* All\nend totals\n";
     {
         TempDir dir;
-        RunResult run = analyse(dir, config + "frequency daily\n", text, {"-b", "06/15/2024", "-e", "06/15/2024"});
+        RunResult run = analyse(dir, config + "frequency daily\n", text,
+                                {"-b", "06/15/2024", "-e", "06/15/2024"});
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(pageOf(dir, DAY).find("<tr><td>All</td><td align=\"right\">24</td>"), std::string::npos);
-        EXPECT_NE(readFile(dir.file("database.dat")).find("6/15/2024\t1\t                  24\t"), std::string::npos);
+        EXPECT_NE(pageOf(dir, DAY).find("<tr><td>All</td><td align=\"right\">24</td>"),
+                  std::string::npos);
+        EXPECT_NE(readFile(dir.file("database.dat")).find("6/15/2024\t1\t                  24\t"),
+                  std::string::npos);
     }
     {
         // The default window ends with the month in progress.
         TempDir dir;
         RunResult run = analyse(dir, config + "frequency monthly\n", text);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(pageOf(dir, dayNumber(6, 1, 2024)).find("<tr><td>All</td><td align=\"right\">24</td>"),
+        EXPECT_NE(
+            pageOf(dir, dayNumber(6, 1, 2024)).find("<tr><td>All</td><td align=\"right\">24</td>"),
+            std::string::npos);
+        EXPECT_EQ(readFile(dir.file("database.dat")).find(std::to_string(nextYear) + "\t"),
                   std::string::npos);
-        EXPECT_EQ(readFile(dir.file("database.dat")).find(std::to_string(nextYear) + "\t"), std::string::npos);
     }
 }
 
@@ -474,32 +510,37 @@ TEST(HostileCommandLine, DatesBeyondAnyLogAreRefused) {
     writeFile(dir.file("quorvel.conf"), minimalConfig(dir.path));
     writeFile(dir.file("access.log"), logLine(6, 15, 2024, 10, "/a.html"));
     const std::string begin =
-        "-b requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY.\n";
+        "-b requires a valid date in one of the following formats: MM/DD, MM/DD/YY or "
+        "MM/DD/YYYY.\n";
     const std::string end =
-        "-e requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY format.\n";
-    for (const char *date : {"12/31/99999999", "12/31/2147483647", "1/2147483647/2024", "1/0/2024", "1/32/2024",
-                             "12/-5/2024", "13/1/2024", "0/1/2024"}) {
-        RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b", date});
+        "-e requires a valid date in one of the following formats: MM/DD, MM/DD/YY or MM/DD/YYYY "
+        "format.\n";
+    for (const char *date : {"12/31/99999999", "12/31/2147483647", "1/2147483647/2024", "1/0/2024",
+                             "1/32/2024", "12/-5/2024", "13/1/2024", "0/1/2024"}) {
+        RunResult run =
+            runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b", date});
         EXPECT_EQ(run.status, 1) << date << ": " << run.err;
         EXPECT_EQ(run.err, begin) << date;
-        run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-s", "-e", date});
+        run = runQuorvel(
+            {"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-s", "-e", date});
         EXPECT_EQ(run.status, 1) << date << ": " << run.err;
         EXPECT_EQ(run.err, end) << date;
     }
     // The last year a date may name still works.
-    RunResult run = runQuorvel(
-        {"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b", "12/1/9999", "-e", "12/31/9999"});
+    RunResult run = runQuorvel({"-c", dir.file("quorvel.conf"), "-l", dir.file("access.log"), "-b",
+                                "12/1/9999", "-e", "12/31/9999"});
     EXPECT_EQ(run.status, 0) << run.err;
 }
 
 TEST(HostileLogModes, RefererAndAgentLogsShowMarkupAsText) {
     std::string referers, agents;
     for (int i = 0; i < 300; ++i) {
-        referers += "http://evil.example/<script>alert(" + std::to_string(i % 7) + ")</script> -> /<script>x" +
-                    std::to_string(i % 3) + "\n";
+        referers += "http://evil.example/<script>alert(" + std::to_string(i % 7) +
+                    ")</script> -> /<script>x" + std::to_string(i % 3) + "\n";
         referers += "javascript:alert('<img/src=x/onerror=alert(1)>') -> /target.html\n";
         referers += std::string("\x16\x03\x01\x00\xff", 5) + std::string(1, '\0') + "garbage ->\n";
-        agents += "<script>alert(" + std::to_string(i % 5) + ")</script> Mozilla/5.0 \"quoted\" & more\n";
+        agents +=
+            "<script>alert(" + std::to_string(i % 5) + ")</script> Mozilla/5.0 \"quoted\" & more\n";
         agents += "1234567890 !@#$%^&*()\n";  // no letter: not an entry
         agents += std::string(3000, 'x') + "\n";
     }
@@ -516,8 +557,10 @@ TEST(HostileLogModes, RefererAndAgentLogsShowMarkupAsText) {
         RunResult run = analyse(dir, "", agents, {"-u"});
         ASSERT_EQ(run.status, 0) << run.err;
         std::string page = readFile(dir.file("agents.html"));
-        EXPECT_NE(page.find("&lt;script&gt;alert(4)&lt;/script&gt; Mozilla/5.0 &quot;quoted&quot; &amp; more"),
-                  std::string::npos);
+        EXPECT_NE(
+            page.find(
+                "&lt;script&gt;alert(4)&lt;/script&gt; Mozilla/5.0 &quot;quoted&quot; &amp; more"),
+            std::string::npos);
         expectNoMarkupFromLog(dir);
     }
 }

@@ -18,7 +18,9 @@ std::string onPath(const std::string &name) {
     return "";
 }
 
-std::string buildDir() { return std::filesystem::path(QUORVEL_BIN).parent_path().string(); }
+std::string buildDir() {
+    return std::filesystem::path(QUORVEL_BIN).parent_path().string();
+}
 
 bool isExecutable(const std::string &path) {
     struct stat st;
@@ -26,7 +28,7 @@ bool isExecutable(const std::string &path) {
 }
 
 class InstallE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         make = onPath("make");
         if (make.empty()) GTEST_SKIP() << "make is not installed";
@@ -56,7 +58,8 @@ TEST_F(InstallE2e, StagedBelowDestdirUnderThePrefixThenRun) {
     EXPECT_TRUE(isExecutable(root + "/bin/quorset"));
     std::string source = QUORVEL_SOURCE_DIR;
     for (const char *page : {"quorvel.1", "quorset.1"})
-        EXPECT_EQ(readFile(root + "/share/man/man1/" + page), readFile(source + "/docs/" + page)) << page;
+        EXPECT_EQ(readFile(root + "/share/man/man1/" + page), readFile(source + "/docs/" + page))
+            << page;
     std::string sample = root + "/share/doc/quorvel/examples/quorvel.conf";
     EXPECT_EQ(readFile(sample), readFile(source + "/examples/quorvel.conf"));
 
@@ -73,8 +76,9 @@ TEST_F(InstallE2e, StagedBelowDestdirUnderThePrefixThenRun) {
     while (std::getline(in, line))
         if (line.rfind("reportdir", 0) != 0 && line.rfind("logfile", 0) != 0) config += line + "\n";
     writeFile(dir.file("q.conf"), config);
-    r = runProgram(root + "/bin/quorvel", {"-c", dir.file("q.conf"), "-l", source + "/examples/sample.log",
-                                           "-b", "03/01/2024", "-e", "03/28/2024"});
+    r = runProgram(root + "/bin/quorvel",
+                   {"-c", dir.file("q.conf"), "-l", source + "/examples/sample.log", "-b",
+                    "03/01/2024", "-e", "03/28/2024"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(fileExists(reports + "/index.html"));
@@ -82,11 +86,13 @@ TEST_F(InstallE2e, StagedBelowDestdirUnderThePrefixThenRun) {
     EXPECT_EQ(std::count_if(pages.begin(), pages.end(), isPeriodPage), 5);
 
     // quorset from the installed tree writes a configuration file from piped answers.
-    std::string answers = source + "/examples/sample.log\nStats\n" + dir.file("out") + "\nwww.example.org\n";
+    std::string answers =
+        source + "/examples/sample.log\nStats\n" + dir.file("out") + "\nwww.example.org\n";
     for (int i = 0; i < 19; ++i) answers += "\n";
     r = runProgram(root + "/bin/quorset", {dir.file("made.conf")}, answers);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(readFile(dir.file("made.conf")).find("reportdir " + dir.file("out")), std::string::npos);
+    EXPECT_NE(readFile(dir.file("made.conf")).find("reportdir " + dir.file("out")),
+              std::string::npos);
 
     // Without PREFIX the files go below /usr/local. (One test for both installs: each
     // install writes its manifest into the same build directory.)

@@ -19,7 +19,7 @@ struct Day {
 const Day kDays[] = {{4, 16, 90500}, {5, 11, 47500}, {6, 17, 83300}, {7, 15, 79700}};
 
 class LogrotateE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reports = dir.file("reports");
         std::filesystem::create_directory(reports);
@@ -65,7 +65,8 @@ std::vector<std::string> fields(const std::string &line) {
 
 TEST_F(LogrotateE2e, DailyCountsSpanTheRotatedFiles) {
     // Each day lies in two files (rotation at 06:25), one of them compressed for 4 and 5 March.
-    RunResult r = run("frequency daily\n", {"-l", kExample, "-b", "03/04/2024", "-e", "03/07/2024"});
+    RunResult r =
+        run("frequency daily\n", {"-l", kExample, "-b", "03/04/2024", "-e", "03/07/2024"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::vector<std::string> lines = historyLines(reports);
@@ -83,7 +84,8 @@ TEST_F(LogrotateE2e, DailyCountsSpanTheRotatedFiles) {
 }
 
 TEST_F(LogrotateE2e, WeeklyRunAndRerunCountEachEntryOnce) {
-    RunResult r = run("frequency weekly\n", {"-l", kExample, "-b", "03/04/2024", "-e", "03/07/2024"});
+    RunResult r =
+        run("frequency weekly\n", {"-l", kExample, "-b", "03/04/2024", "-e", "03/07/2024"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> lines = historyLines(reports);
     ASSERT_EQ(lines.size(), 1u);
@@ -101,7 +103,10 @@ TEST_F(LogrotateE2e, CompressedFilesAloneAndOnStandardInput) {
     struct {
         const char *file;
         int accesses;
-    } files[] = {{"access.log.3.bz2", 19}, {"access.log.2.gz", 14}, {"access.log.1", 15}, {"access.log", 11}};
+    } files[] = {{"access.log.3.bz2", 19},
+                 {"access.log.2.gz", 14},
+                 {"access.log.1", 15},
+                 {"access.log", 11}};
     for (const auto &f : files) {
         std::string path = kExample + "/" + f.file;
         RunResult r = run("", {"-s", "-l", path});

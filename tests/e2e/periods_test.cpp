@@ -9,14 +9,15 @@
 namespace {
 
 class PeriodsE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reports = dir.file("reports");
         std::filesystem::create_directory(reports);
         log = dir.file("access.log");
     }
     // Runs over the log with a configuration of the given extra lines.
-    RunResult run(const std::string &extra, std::vector<std::string> args, const std::string &logText) {
+    RunResult run(const std::string &extra, std::vector<std::string> args,
+                  const std::string &logText) {
         writeFile(log, logText);
         std::string config = dir.file("q.conf");
         writeFile(config, minimalConfig(reports, "logfile " + log + "\n" + extra));
@@ -26,8 +27,7 @@ protected:
     std::vector<std::string> pages() const {
         std::vector<std::string> names;
         for (const std::string &name : listFiles(reports))
-            if (isPeriodPage(name))
-                names.push_back(name);
+            if (isPeriodPage(name)) names.push_back(name);
         return names;
     }
     static std::string page(int day) { return std::to_string(day) + ".html"; }
@@ -42,7 +42,8 @@ TEST_F(PeriodsE2e, DailyPagesIncludeQuietDays) {
                       logLine(3, 1, 2024, 10, "/a.html") + logLine(3, 4, 2024, 10, "/b.html"));
     ASSERT_EQ(r.status, 0) << r.err;
     int first = dayNumber(3, 1, 2024);
-    EXPECT_EQ(pages(), (std::vector<std::string>{page(first), page(first + 1), page(first + 2), page(first + 3)}));
+    EXPECT_EQ(pages(), (std::vector<std::string>{page(first), page(first + 1), page(first + 2),
+                                                 page(first + 3)}));
     EXPECT_NE(read(first).find("<title>Day of 03/01/24\n</title>"), std::string::npos);
     EXPECT_NE(read(first + 1).find("<h2>Day of 03/02/24\n</h2>"), std::string::npos);
     EXPECT_EQ(read(first + 1).find("/a.html"), std::string::npos);
@@ -173,7 +174,8 @@ TEST_F(PeriodsE2e, ForgedDatesCloseNoPeriod) {
 
 TEST_F(PeriodsE2e, WindowLimitsPagesAndEntries) {
     std::string text;
-    for (int d = 1; d <= 9; ++d) text += logLine(3, d, 2024, 12, "/day" + std::to_string(d) + ".html");
+    for (int d = 1; d <= 9; ++d)
+        text += logLine(3, d, 2024, 12, "/day" + std::to_string(d) + ".html");
     RunResult r = run("frequency daily\n", {"-e", "03/05/2024", "-b", "03/03/2024"}, text);
     ASSERT_EQ(r.status, 0) << r.err;
     int first = dayNumber(3, 3, 2024);
@@ -264,7 +266,8 @@ TEST_F(PeriodsE2e, SummaryPages) {
     RunResult r = run("", {"-s"}, text);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const std::string &name : listFiles(reports))
-        EXPECT_TRUE(name == "summary.html" || name == "quorvel.lock" || name.find(".gif") != std::string::npos)
+        EXPECT_TRUE(name == "summary.html" || name == "quorvel.lock" ||
+                    name.find(".gif") != std::string::npos)
             << name;
     EXPECT_FALSE(fileExists(reports + "/database.dat"));
     EXPECT_FALSE(fileExists(reports + "/index.html"));
@@ -298,30 +301,36 @@ TEST_F(PeriodsE2e, SummaryPages) {
 
 TEST_F(PeriodsE2e, SummaryWithoutDataAndPageFrame) {
     const std::string noData =
-        "<html><head><title>No data to analyze!</title>\n</head><body bgcolor=#FFFFFF><h1>No data to "
+        "<html><head><title>No data to analyze!</title>\n</head><body bgcolor=#FFFFFF><h1>No data "
+        "to "
         "analyze!</h1>\n</body></html>";
     RunResult r = run("", {"-s"}, "");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(reports + "/summary.html"), noData);
-    r = run("", {"-s", "-e", "03/01/2024"}, logLine(3, 5, 2024, 10, "/a.html"));  // all after the end
+    r = run("", {"-s", "-e", "03/01/2024"},
+            logLine(3, 5, 2024, 10, "/a.html"));  // all after the end
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(reports + "/summary.html"), noData);
 
     // The operator's header and footer replace the body tags; the note about byte counts
     // appears for a log without them (EMWAC) and not with nobytes.
     std::string emwac = "Tue Mar 05 10:00:00 2024 www 10.0.0.1 GET /e.html HTTP/1.0\n";
-    r = run("extension htm\nheader\n<body class=\"top\">\nend header\nfooter\n<p>bye</p>\n</body>\nend footer\n",
+    r =
+        run("extension htm\nheader\n<body class=\"top\">\nend "
+            "header\nfooter\n<p>bye</p>\n</body>\nend footer\n",
             {"-s"}, emwac);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string page = readFile(reports + "/summary.htm");
     const std::string note =
-        "<em>Note: your server's log file does not contain bytes-transferred\ninformation. Only access counts "
+        "<em>Note: your server's log file does not contain bytes-transferred\ninformation. Only "
+        "access counts "
         "are available.</em>\n";
-    EXPECT_EQ(page.rfind("<html><head><title>Summary from 03/05/24 to 03/05/24\n</title>\n</head><body "
-                         "class=\"top\">\n" +
-                             note + "<h2>Summary from 03/05/24 to 03/05/24\n</h2>",
-                         0),
-              0u)
+    EXPECT_EQ(
+        page.rfind("<html><head><title>Summary from 03/05/24 to 03/05/24\n</title>\n</head><body "
+                   "class=\"top\">\n" +
+                       note + "<h2>Summary from 03/05/24 to 03/05/24\n</h2>",
+                   0),
+        0u)
         << page;
     EXPECT_EQ(countOf(page, "<body"), 1);
     std::string tail = "<p>bye</p>\n</body>\n</html>";

@@ -1,8 +1,9 @@
 // Chart files next to the pages of a real run: names, sizes, transparency, and the run
 // stopping when a chart cannot be written.
 #include <gtest/gtest.h>
-#include <filesystem>
 #include <sys/stat.h>
+
+#include <filesystem>
 
 #include "report_util.h"
 
@@ -104,8 +105,7 @@ TEST(ReportCharts, UnwritableChartStopsTheRun) {
     EXPECT_FALSE(fileExists(dir.file("database.dat")));
     // The page that was being written when the run stopped leaves no temporary file.
     for (const auto &entry : std::filesystem::directory_iterator(dir.path))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -20,7 +20,9 @@ namespace {
 
 struct ConfigAbort {};
 
-[[noreturn]] void unwind(int) { throw ConfigAbort{}; }
+[[noreturn]] void unwind(int) {
+    throw ConfigAbort{};
+}
 
 }  // namespace
 
@@ -32,7 +34,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     // A private copy: the reader must not depend on the input staying put.
     std::vector<char> bytes(data, data + size);
-    FILE *file = size > 0 ? fmemopen(bytes.data(), bytes.size(), "r") : std::fopen("/dev/null", "r");
+    FILE *file =
+        size > 0 ? fmemopen(bytes.data(), bytes.size(), "r") : std::fopen("/dev/null", "r");
     if (!file) return 0;
     globalSetup();
     try {

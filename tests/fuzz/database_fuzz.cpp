@@ -24,7 +24,9 @@ namespace {
 std::string directory;
 std::string databaseFile;
 
-[[noreturn]] void configurationFailed(int) { std::abort(); }
+[[noreturn]] void configurationFailed(int) {
+    std::abort();
+}
 
 std::string slurp(const std::string &path) {
     std::string text;
@@ -58,7 +60,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     configExitHook = configurationFailed;
     databaseExitHook = historyRefused;
     globalSetup();
-    std::string config = "reportdir " + directory + "\nmydomain com\nlogfile -\n"
+    std::string config = "reportdir " + directory +
+                         "\nmydomain com\nlogfile -\n"
                          "totals\n*.html Pages\n/a* A\nend totals\n"
                          "totalsgroup\n*.gif Images\n/b* B\n*.txt Texts\nend totalsgroup\n";
     FILE *file = fmemopen(config.data(), config.size(), "r");

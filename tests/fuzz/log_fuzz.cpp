@@ -103,8 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Each single-format parser on a working copy of at most one line.
     std::size_t length = strnlen(line.data(), LOG_LINE_MAX);
     std::vector<char> work(length + 1);
-    int (*const parsers[])(char *, LogEntry &) = {logParseEntryCommon, logParseEntryMicrosoft, logParseEntryEmwac,
-                                                  logParseEntryReferer, logParseEntryUseragent};
+    int (*const parsers[])(char *, LogEntry &) = {logParseEntryCommon, logParseEntryMicrosoft,
+                                                  logParseEntryEmwac, logParseEntryReferer,
+                                                  logParseEntryUseragent};
     for (auto parser : parsers) {
         std::memcpy(work.data(), line.data(), length);
         work[length] = '\0';

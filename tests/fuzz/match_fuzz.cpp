@@ -13,8 +13,12 @@
 
 namespace {
 
-unsigned char fold(unsigned char c, int on) { return (on && c >= 'A' && c <= 'Z') ? c + 32 : c; }
-bool alternativeEnd(unsigned char c) { return c == '\0' || c == '|'; }
+unsigned char fold(unsigned char c, int on) {
+    return (on && c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+bool alternativeEnd(unsigned char c) {
+    return c == '\0' || c == '|';
+}
 
 // The slow matcher: every placement of the star segments, remembered per text and
 // pattern position so that the search stays polynomial.
@@ -58,7 +62,9 @@ struct Slow {
         for (;;) {
             if (pattern[p] == '*') return stars(t, p);
             if (text[t] == '\0') return alternativeEnd(pattern[p]);
-            if (pattern[p] != '?' && (pattern[p] == '\0' || fold(pattern[p], on) != fold(text[t], on))) return false;
+            if (pattern[p] != '?' &&
+                (pattern[p] == '\0' || fold(pattern[p], on) != fold(text[t], on)))
+                return false;
             ++t;
             ++p;
         }

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<char> text(data + 1, data + size);
     text.push_back('\0');
     const std::size_t before = std::strlen(text.data());
-    const std::vector<char> original(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(before) + 1);
+    const std::vector<char> original(text.begin(),
+                                     text.begin() + static_cast<std::ptrdiff_t>(before) + 1);
 
     UnescapeUrl(text.data());
 

@@ -19,9 +19,15 @@ namespace {
 
 // Palette indices fixed by the allocation order.
 constexpr int BACKGROUND = 0, BORDER = 1, TEXT = 2, TICK = 3;
-int baseIndex(int color) { return 4 + 3 * color; }
-int darkIndex(int color) { return 5 + 3 * color; }
-int lightIndex(int color) { return 6 + 3 * color; }
+int baseIndex(int color) {
+    return 4 + 3 * color;
+}
+int darkIndex(int color) {
+    return 5 + 3 * color;
+}
+int lightIndex(int color) {
+    return 6 + 3 * color;
+}
 
 const char *const barColors[] = {"#9370db", "#8b2626", "#008b8b", "#808080",
                                  "#40e0d0", "#606096", "#cd5c5c", "#b03060"};
@@ -60,13 +66,14 @@ void expectTexts(gdImagePtr image, int x0, int y0, int x1, int y1, const std::ve
     int mismatches = 0;
     for (int y = y0; y < y1; y++)
         for (int x = x0; x < x1; x++)
-            mismatches += (gdImageGetPixel(image, x, y) == TEXT) != (gdImageGetPixel(reference, x, y) == ink);
+            mismatches +=
+                (gdImageGetPixel(image, x, y) == TEXT) != (gdImageGetPixel(reference, x, y) == ink);
     gdImageDestroy(reference);
     EXPECT_EQ(mismatches, 0);
 }
 
 class ChartTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         chartBackgroundColor = mystrdup("#FFFFFF");
         chartBorderColor = mystrdup("#000000");
@@ -82,8 +89,8 @@ protected:
         for (const std::string &s : hourLabels) labelPointers.push_back(s.c_str());
     }
     void TearDown() override {
-        for (char **slot : {&chartBackgroundColor, &chartBorderColor, &chartTextColor, &chartTickColor,
-                            &chartCrossColor}) {
+        for (char **slot : {&chartBackgroundColor, &chartBorderColor, &chartTextColor,
+                            &chartTickColor, &chartCrossColor}) {
             myfree(*slot);
             *slot = nullptr;
         }
@@ -123,7 +130,9 @@ protected:
 };
 
 // Bar x positions of the 400 x 300 one-channel chart: X0 = 34, PW = 366.
-int hourX(int s, int points) { return 34 + 365 * (s + 1) / (points + 1); }
+int hourX(int s, int points) {
+    return 34 + 365 * (s + 1) / (points + 1);
+}
 
 TEST_F(ChartTest, HourChartGeometryColoursAndTexts) {
     std::vector<double> values;
@@ -225,10 +234,10 @@ TEST_F(ChartTest, ScaleFactorTicksAndTitle) {
         // Labels 27 pixels apart: every other one is left out.
         gdImagePtr image = draw(400, 300, CHART_BARS, "accesses", {{999.0, 5.0}});
         expectTexts(image, 0, 0, 16, 300, {{"accesses", 0, 167}}, large, true);
-        expectTexts(image, 16, 0, 29, 300,
-                    {{"200.00", 16, 233}, {"400.00", 16, 179}, {"600.00", 16, 125},
-                     {"800.00", 16, 71}},
-                    small, true);
+        expectTexts(
+            image, 16, 0, 29, 300,
+            {{"200.00", 16, 233}, {"400.00", 16, 179}, {"600.00", 16, 125}, {"800.00", 16, 71}},
+            small, true);
     }
     {
         gdImagePtr image = draw(400, 300, CHART_BARS, "accesses", {{1000.0, 5.0}});

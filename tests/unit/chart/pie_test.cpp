@@ -15,7 +15,9 @@
 namespace {
 
 constexpr int BACKGROUND = 0, BORDER = 1;
-int sliceIndex(int n) { return 2 + n; }
+int sliceIndex(int n) {
+    return 2 + n;
+}
 
 const char *const sliceColors[] = {"#FF0000", "#00FF00", "#0000FF", "#FFFF00",
                                    "#00FFFF", "#FF00FF", "#FF8080", "#80FF80",
@@ -37,7 +39,7 @@ int indexAtAngle(gdImagePtr image, double degrees, double fraction) {
 }
 
 class PieTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         pieBackgroundColor = mystrdup("#FFFFFF");
         pieBorderColor = mystrdup("#000000");
@@ -92,7 +94,7 @@ TEST(PieTables, WholeDegreesScaledAndTruncated) {
     EXPECT_EQ(pieCos(270), 0);
     EXPECT_EQ(pieSin(90), 1024);
     EXPECT_EQ(pieSin(270), -1024);
-    EXPECT_EQ(pieCos(45), 724);   // 724.07
+    EXPECT_EQ(pieCos(45), 724);    // 724.07
     EXPECT_EQ(pieCos(135), -724);  // toward zero
     EXPECT_EQ(pieCos(360), 1024);
     EXPECT_EQ(pieSin(-90), -1024);
@@ -138,7 +140,8 @@ TEST_F(PieTest, OneEntryFillsTheDiscWithoutOther) {
     for (int y = 80; y < 120; y++)
         for (int x = 10; x < 60; x++) {
             inked += gdImageGetPixel(reference, x, y) == ink;
-            mismatches += (gdImageGetPixel(image, x, y) == BORDER) != (gdImageGetPixel(reference, x, y) == ink);
+            mismatches += (gdImageGetPixel(image, x, y) == BORDER) !=
+                          (gdImageGetPixel(reference, x, y) == ink);
         }
     gdImageDestroy(reference);
     EXPECT_GT(inked, 0);

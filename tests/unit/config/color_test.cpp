@@ -15,8 +15,8 @@
 namespace {
 
 std::string colorError(int lineNumber, const std::string &keyword, const std::string &text) {
-    return "Configuration file error at line " + std::to_string(lineNumber) + ":\nError in " + keyword +
-           " option: " + text +
+    return "Configuration file error at line " + std::to_string(lineNumber) + ":\nError in " +
+           keyword + " option: " + text +
            " is not a valid color.\nColors should be specified in #RRGGBB format\n(the same format "
            "used in HTML).\n\n";
 }
@@ -40,14 +40,16 @@ TEST(ParseColor, AcceptsSixHexDigitsWithOptionalHash) {
     EXPECT_EQ(r, 0x04);
     EXPECT_EQ(g, 0xA0);
     EXPECT_EQ(b, 0xFE);
-    for (const char *bad : {"#FFF", "#FFFFFFF", "#GGGGGG", "", "#", "##FFFFFF", "12345 ", "red", "#12 456"})
+    for (const char *bad :
+         {"#FFF", "#FFFFFFF", "#GGGGGG", "", "#", "##FFFFFF", "12345 ", "red", "#12 456"})
         EXPECT_EQ(parseColor(bad, &r, &g, &b), 0) << bad;
     EXPECT_EQ(parseColor(nullptr, &r, &g, &b), 0);
 }
 
 TEST_F(ColorTest, ColourSettingsAreStoredAsWritten) {
-    readConfig(std::string(kBase) + "chartbackgroundcolor #ffffff\nchartbordercolor FFFFFF\n"
-                                    "piebordercolor #FfFfFf\n");
+    readConfig(std::string(kBase) +
+               "chartbackgroundcolor #ffffff\nchartbordercolor FFFFFF\n"
+               "piebordercolor #FfFfFf\n");
     EXPECT_STREQ(chartBackgroundColor, "#ffffff");
     EXPECT_STREQ(chartBorderColor, "FFFFFF");
     EXPECT_STREQ(pieBorderColor, "#FfFfFf");
@@ -55,24 +57,30 @@ TEST_F(ColorTest, ColourSettingsAreStoredAsWritten) {
 }
 
 TEST_F(ColorTest, BadColourSettingsStop) {
-    EXPECT_CONFIG_ERROR("chartbackgroundcolor #FFF\n", colorError(1, "chartbackgroundcolor", "#FFF"));
+    EXPECT_CONFIG_ERROR("chartbackgroundcolor #FFF\n",
+                        colorError(1, "chartbackgroundcolor", "#FFF"));
     EXPECT_CONFIG_ERROR("charttextcolor #FFFFFFF\n", colorError(1, "charttextcolor", "#FFFFFFF"));
     EXPECT_CONFIG_ERROR("chartcrosscolor #GGGGGG\n", colorError(1, "chartcrosscolor", "#GGGGGG"));
-    EXPECT_CONFIG_ERROR("charttickcolor\n",
-                        "Configuration file error at line 1:\nno argument provided for the charttickcolor "
-                        "keyword\n");
+    EXPECT_CONFIG_ERROR(
+        "charttickcolor\n",
+        "Configuration file error at line 1:\nno argument provided for the charttickcolor "
+        "keyword\n");
 }
 
 TEST_F(ColorTest, ColourListsAreCheckedAfterTheirClosingLine) {
     // "#FF0000" in the first column is a comment line of the block.
-    EXPECT_CONFIG_ERROR("pieslicecolors\n#FF0000\nred\n\nend\n", colorError(5, "pieslicecolors", "red"));
-    EXPECT_CONFIG_ERROR("chartbarcolors\n #00FF00\n0000FG\nend\n", colorError(4, "chartbarcolors", "0000FG"));
+    EXPECT_CONFIG_ERROR("pieslicecolors\n#FF0000\nred\n\nend\n",
+                        colorError(5, "pieslicecolors", "red"));
+    EXPECT_CONFIG_ERROR("chartbarcolors\n #00FF00\n0000FG\nend\n",
+                        colorError(4, "chartbarcolors", "0000FG"));
 }
 
 TEST_F(ColorTest, ColourListReplacesTheDefaultOnlyWhenGiven) {
-    readConfig(std::string(kBase) + "chartbarcolors\n FF0000\n #00ff00\n0000FF\nend\npieslicecolors\nend\n");
-    EXPECT_EQ(std::vector<std::string>(chartBarColors.items, chartBarColors.items + chartBarColors.count),
-              (std::vector<std::string>{"FF0000", "#00ff00", "0000FF"}));
+    readConfig(std::string(kBase) +
+               "chartbarcolors\n FF0000\n #00ff00\n0000FF\nend\npieslicecolors\nend\n");
+    EXPECT_EQ(
+        std::vector<std::string>(chartBarColors.items, chartBarColors.items + chartBarColors.count),
+        (std::vector<std::string>{"FF0000", "#00ff00", "0000FF"}));
     ASSERT_EQ(pieSliceColors.count, PIE_DEFAULT_SLICE_COLORS);
     for (int i = 0; i < PIE_DEFAULT_SLICE_COLORS; i++)
         EXPECT_STREQ(pieSliceColors.items[i], pieDefaultSliceColors[i]);

@@ -32,13 +32,16 @@ std::vector<std::string> itemsOf(const StringArray &array) {
 class ConfigTest : public ConfigFixture {};
 
 TEST_F(ConfigTest, RequiredSettingsAreCheckedInOrderAtTheLastLine) {
-    EXPECT_CONFIG_ERROR("", errorAt(0, "No reportdir was specified. Please specify a reports "
-                                       "directory in the configuration file."));
-    EXPECT_CONFIG_ERROR("mydomain com\n", errorAt(1, "No reportdir was specified. Please specify a "
-                                                     "reports directory in the configuration file."));
+    EXPECT_CONFIG_ERROR("", errorAt(0,
+                                    "No reportdir was specified. Please specify a reports "
+                                    "directory in the configuration file."));
+    EXPECT_CONFIG_ERROR("mydomain com\n", errorAt(1,
+                                                  "No reportdir was specified. Please specify a "
+                                                  "reports directory in the configuration file."));
     EXPECT_CONFIG_ERROR("reportdir /r\n# end\n\n",
-                        errorAt(3, "mydomain was not specified. Please specify a default top-level "
-                                   "domain (such as com, edu or org) in the configuration file."));
+                        errorAt(3,
+                                "mydomain was not specified. Please specify a default top-level "
+                                "domain (such as com, edu or org) in the configuration file."));
 }
 
 TEST_F(ConfigTest, MinimalFileGetsEveryDefault) {
@@ -68,10 +71,11 @@ TEST_F(ConfigTest, MinimalFileGetsEveryDefault) {
     EXPECT_EQ(exampleVisits, 10);
     EXPECT_EQ(trailTimeout, 5);
     EXPECT_EQ(trailMinimumSteps, 3);
-    EXPECT_EQ(keysOf(reportList),
-              (std::vector<std::string>{"unique", "totals", "hours", "days", "documents", "authusers",
-                                        "sites", "domains", "proxysites", "proxydomains", "trails",
-                                        "visits", "referers", "useragents", "notfound", "resultcodes"}));
+    EXPECT_EQ(
+        keysOf(reportList),
+        (std::vector<std::string>{"unique", "totals", "hours", "days", "documents", "authusers",
+                                  "sites", "domains", "proxysites", "proxydomains", "trails",
+                                  "visits", "referers", "useragents", "notfound", "resultcodes"}));
 }
 
 TEST_F(ConfigTest, IndexNameFollowsTheExtension) {
@@ -88,14 +92,17 @@ TEST_F(ConfigTest, KeywordAndChoiceArgumentsIgnoreCase) {
 
 TEST_F(ConfigTest, ChoiceErrors) {
     EXPECT_CONFIG_ERROR("frequency month\n",
-                        errorAt(1, "Unsupported reporting frequency set: month(Valid settings are: "
-                                   "monthly, weekly, daily, summary)\n"));
+                        errorAt(1,
+                                "Unsupported reporting frequency set: month(Valid settings are: "
+                                "monthly, weekly, daily, summary)\n"));
     EXPECT_CONFIG_ERROR("frequency\n", errorAt(1, "No value given for frequency keyword"));
-    EXPECT_CONFIG_ERROR("order pages\n",
-                        errorAt(1, "Unsupported order set: pages (Valid settings are: bytes, accesses)\n"));
+    EXPECT_CONFIG_ERROR(
+        "order pages\n",
+        errorAt(1, "Unsupported order set: pages (Valid settings are: bytes, accesses)\n"));
     EXPECT_CONFIG_ERROR("weekstart m\n",
-                        errorAt(1, "Unrecognized value given for weekstart keyword: m\nValid "
-                                   "setttings are sun, mon, tue, wed, thu, fri, and sat"));
+                        errorAt(1,
+                                "Unrecognized value given for weekstart keyword: m\nValid "
+                                "setttings are sun, mon, tue, wed, thu, fri, and sat"));
     EXPECT_CONFIG_ERROR("weekstart\n", errorAt(1, "No value given for weekstart keyword"));
 }
 
@@ -117,12 +124,15 @@ TEST_F(ConfigTest, Counts) {
     EXPECT_EQ(topDomains, 15);
     EXPECT_EQ(topReferers, 5);
     EXPECT_EQ(topTrails, INT_MAX);
-    EXPECT_CONFIG_ERROR("top -1\n", errorAt(1, "Argument to top must be a whole number (-1 was given)"));
-    EXPECT_CONFIG_ERROR("topreferrers Many\n",
-                        errorAt(1, "Argument to topreferrers must be a whole number (many was given)"));
+    EXPECT_CONFIG_ERROR("top -1\n",
+                        errorAt(1, "Argument to top must be a whole number (-1 was given)"));
+    EXPECT_CONFIG_ERROR(
+        "topreferrers Many\n",
+        errorAt(1, "Argument to topreferrers must be a whole number (many was given)"));
     EXPECT_CONFIG_ERROR("topsites\n", errorAt(1, "no argument provided for the topsites keyword"));
-    EXPECT_CONFIG_ERROR("trailtimeout all\n",
-                        errorAt(1, "Argument to trailtimeout must be a whole number (all was given)"));
+    EXPECT_CONFIG_ERROR(
+        "trailtimeout all\n",
+        errorAt(1, "Argument to trailtimeout must be a whole number (all was given)"));
 }
 
 TEST_F(ConfigTest, YesNoSettings) {
@@ -133,28 +143,34 @@ TEST_F(ConfigTest, YesNoSettings) {
     EXPECT_EQ(visitsFlag, 0);
     EXPECT_EQ(uniqueFlag, FLAG_NOCHART);
     EXPECT_GE(hashFind(reportListWorking, "days"), 0);
-    EXPECT_CONFIG_ERROR("hours maybe\n", errorAt(1, "Argument to hours must be 'yes' or 'no' (maybe was given)"));
-    EXPECT_CONFIG_ERROR("nozeros Perhaps\n",
-                        errorAt(1, "Argument to nozeros must be 'yes' or 'no' (perhaps was given)"));
+    EXPECT_CONFIG_ERROR("hours maybe\n",
+                        errorAt(1, "Argument to hours must be 'yes' or 'no' (maybe was given)"));
+    EXPECT_CONFIG_ERROR(
+        "nozeros Perhaps\n",
+        errorAt(1, "Argument to nozeros must be 'yes' or 'no' (perhaps was given)"));
 }
 
 TEST_F(ConfigTest, DnsFastIsCaseSensitive) {
     readConfig(std::string(kBase) + "dns fast\n");
     EXPECT_EQ(dnsFlag, DNS_FAST);
-    EXPECT_CONFIG_ERROR("dns FAST\n", errorAt(1, "Argument to dns must be 'yes' or 'no' (fast was given)"));
+    EXPECT_CONFIG_ERROR("dns FAST\n",
+                        errorAt(1, "Argument to dns must be 'yes' or 'no' (fast was given)"));
 }
 
 TEST_F(ConfigTest, FirstMentionSetsTheReportOrder) {
     readConfig(std::string(kBase) + "documents no\nhours yes\n");
-    EXPECT_EQ(keysOf(reportList),
-              (std::vector<std::string>{"unique", "totals", "days", "documents", "hours", "authusers",
-                                        "sites", "domains", "proxysites", "proxydomains", "trails",
-                                        "visits", "referers", "useragents", "notfound", "resultcodes"}));
+    EXPECT_EQ(
+        keysOf(reportList),
+        (std::vector<std::string>{"unique", "totals", "days", "documents", "hours", "authusers",
+                                  "sites", "domains", "proxysites", "proxydomains", "trails",
+                                  "visits", "referers", "useragents", "notfound", "resultcodes"}));
 }
 
 TEST_F(ConfigTest, SynonymsRecordTheirSectionAndMessagesUseTheirName) {
-    readConfig(std::string(kBase) + "referrers yes\ntopreferrers 5\nexamplevisits 2\ndomaingroups\nend\n");
-    EXPECT_EQ(keysOf(reportListWorking), (std::vector<std::string>{"referers", "visits", "domaingroups"}));
+    readConfig(std::string(kBase) +
+               "referrers yes\ntopreferrers 5\nexamplevisits 2\ndomaingroups\nend\n");
+    EXPECT_EQ(keysOf(reportListWorking),
+              (std::vector<std::string>{"referers", "visits", "domaingroups"}));
     EXPECT_EQ(keysOf(reportList)[7], "domaingroups");
     EXPECT_CONFIG_ERROR("logdir\n", errorAt(1, "no argument provided for the logfile keyword"));
 }
@@ -175,12 +191,14 @@ TEST_F(ConfigTest, ListBlocksAndTheirClosingLines) {
 
 TEST_F(ConfigTest, ListBlockErrors) {
     EXPECT_CONFIG_ERROR("allow\n/a\nend ignore\n",
-                        errorAt(3, "end ignore does not match allow. Perhaps you did not close an "
-                                   "earlier list."));
+                        errorAt(3,
+                                "end ignore does not match allow. Perhaps you did not close an "
+                                "earlier list."));
     EXPECT_CONFIG_ERROR("allow\n/a\n# c\n\n", errorAt(4, "end allow must appear after allow"));
     EXPECT_CONFIG_ERROR("ignorereferrers\nx\nend ignorereferers\n",
-                        errorAt(3, "end ignorereferers does not match ignorereferrers. Perhaps you "
-                                   "did not close an earlier list."));
+                        errorAt(3,
+                                "end ignorereferers does not match ignorereferrers. Perhaps you "
+                                "did not close an earlier list."));
     readConfig(std::string(kBase) + "ignorereferrers\nx\nEND IgnoreReferrers\n");
     EXPECT_EQ(itemsOf(ignoredReferers), (std::vector<std::string>{"x"}));
 }
@@ -188,7 +206,8 @@ TEST_F(ConfigTest, ListBlockErrors) {
 TEST_F(ConfigTest, IndentedCommentIsAnUnknownKeyword) {
     EXPECT_CONFIG_ERROR(std::string(kBase) + " # note\n",
                         errorAt(3, "Unrecognized keyword in configuration file: #"));
-    EXPECT_CONFIG_ERROR("ReportDirectory /r\n", errorAt(1, "Unrecognized keyword in configuration file: reportdirectory"));
+    EXPECT_CONFIG_ERROR("ReportDirectory /r\n",
+                        errorAt(1, "Unrecognized keyword in configuration file: reportdirectory"));
 }
 
 TEST_F(ConfigTest, WhiteSpaceOnlyLinesAreSkipped) {
@@ -206,25 +225,29 @@ TEST_F(ConfigTest, StringSettingsWarnWhenRepeated) {
     std::string out = readConfigOutput(std::string(kBase) + "logfile /a\nlogdir /b\n");
     EXPECT_EQ(out, warningAt(4, "logfile keyword given more than once"));
     EXPECT_STREQ(logFile, "/b");
-    EXPECT_CONFIG_ERROR("servername\n", errorAt(1, "no argument provided for the servername keyword"));
+    EXPECT_CONFIG_ERROR("servername\n",
+                        errorAt(1, "no argument provided for the servername keyword"));
 }
 
 TEST_F(ConfigTest, DateFormatsAndTheirWarnings) {
-    std::string out = readConfigOutput(std::string(kBase) + "dateformat dd/mm/yy\nmsdateformat mm-dd-yy\n");
+    std::string out =
+        readConfigOutput(std::string(kBase) + "dateformat dd/mm/yy\nmsdateformat mm-dd-yy\n");
     EXPECT_EQ(out, warningAt(4, "msdateformat keyword given more than once"));
     EXPECT_STREQ(dateFormat, "dd/mm/yy");
     EXPECT_STREQ(msDateFormat, "mm-dd-yy");
 }
 
 TEST_F(ConfigTest, SecondDateFormatLeavesTheIisCopy) {
-    std::string out = readConfigOutput(std::string(kBase) + "dateformat dd/mm/yy\ndateformat yyyy-mm-dd\n");
+    std::string out =
+        readConfigOutput(std::string(kBase) + "dateformat dd/mm/yy\ndateformat yyyy-mm-dd\n");
     EXPECT_EQ(out, warningAt(4, "dateformat keyword given more than once"));
     EXPECT_STREQ(dateFormat, "yyyy-mm-dd");
     EXPECT_STREQ(msDateFormat, "dd/mm/yy");
 }
 
 TEST_F(ConfigTest, IisDateFormatSynonymWarnsAsMsdateformat) {
-    std::string out = readConfigOutput(std::string(kBase) + "iisdateformat m/d/y\nIISDATEFORMAT d.m.y\n");
+    std::string out =
+        readConfigOutput(std::string(kBase) + "iisdateformat m/d/y\nIISDATEFORMAT d.m.y\n");
     EXPECT_EQ(out, warningAt(4, "msdateformat keyword given more than once"));
     EXPECT_STREQ(msDateFormat, "d.m.y");
     EXPECT_STREQ(dateFormat, "mm/dd/yy");
@@ -252,20 +275,25 @@ TEST_F(ConfigTest, OffsetHours) {
 }
 
 TEST_F(ConfigTest, OffsetHoursErrors) {
-    EXPECT_CONFIG_ERROR("offsethours x\n", errorAt(1, "x is not an acceptable value for the offsethours option."));
-    EXPECT_CONFIG_ERROR("offsethours -\n", errorAt(1, "- is not an acceptable value for the offsethours option."));
-    EXPECT_CONFIG_ERROR("offsethours 99999999999\n",
-                        errorAt(1, "99999999999 is not an acceptable value for the offsethours option."));
-    EXPECT_CONFIG_ERROR("offsethours 1:123456\n",
-                        errorAt(1, "1:123456 is not an acceptable value for the offsethours option."));
+    EXPECT_CONFIG_ERROR("offsethours x\n",
+                        errorAt(1, "x is not an acceptable value for the offsethours option."));
+    EXPECT_CONFIG_ERROR("offsethours -\n",
+                        errorAt(1, "- is not an acceptable value for the offsethours option."));
+    EXPECT_CONFIG_ERROR(
+        "offsethours 99999999999\n",
+        errorAt(1, "99999999999 is not an acceptable value for the offsethours option."));
+    EXPECT_CONFIG_ERROR(
+        "offsethours 1:123456\n",
+        errorAt(1, "1:123456 is not an acceptable value for the offsethours option."));
 }
 
 TEST_F(ConfigTest, TotalsGroupsAndTheirDividers) {
-    readConfig(std::string(kBase) +
-               "totals\na A\nb B\nend\ntotals\nc C\nd D\nend totals\ntotalsgroup\ne E\nf F\ng G\nend\n");
+    readConfig(
+        std::string(kBase) +
+        "totals\na A\nb B\nend\ntotals\nc C\nd D\nend totals\ntotalsgroup\ne E\nf F\ng G\nend\n");
     EXPECT_EQ(keysOf(totals),
-              (std::vector<std::string>{"DIVIDER 0", "a", "DIVIDER 2", "b", "DIVIDER 4", "c", "DIVIDER 6",
-                                        "d", "DIVIDER 8", "e", "f", "g"}));
+              (std::vector<std::string>{"DIVIDER 0", "a", "DIVIDER 2", "b", "DIVIDER 4", "c",
+                                        "DIVIDER 6", "d", "DIVIDER 8", "e", "f", "g"}));
     char *label = nullptr;
     ASSERT_EQ(hashGetString(totals, "DIVIDER 4", 0, &label), 1);
     EXPECT_STREQ(label, "");
@@ -275,10 +303,12 @@ TEST_F(ConfigTest, TotalsGroupsAndTheirDividers) {
 }
 
 TEST_F(ConfigTest, PatternValueEntries) {
-    readConfig(std::string(kBase) + "totals\n*.html  Pages\n*.gif Images\n*.html\tWeb pages\nend\n"
-                                    "fakedns\n10.* intranet.example\nend\n");
+    readConfig(std::string(kBase) +
+               "totals\n*.html  Pages\n*.gif Images\n*.html\tWeb pages\nend\n"
+               "fakedns\n10.* intranet.example\nend\n");
     // A pattern repeated in one block keeps its last value and one place.
-    EXPECT_EQ(keysOf(totals), (std::vector<std::string>{"DIVIDER 0", "*.html", "DIVIDER 2", "*.gif"}));
+    EXPECT_EQ(keysOf(totals),
+              (std::vector<std::string>{"DIVIDER 0", "*.html", "DIVIDER 2", "*.gif"}));
     char *label = nullptr;
     hashGetString(totals, "*.html", 0, &label);
     EXPECT_STREQ(label, "Web pages");
@@ -287,22 +317,27 @@ TEST_F(ConfigTest, PatternValueEntries) {
     EXPECT_STREQ(label, " Styles");
     hashGetString(fakeDns, "10.*", 0, &label);
     EXPECT_STREQ(label, "intranet.example");
-    EXPECT_CONFIG_ERROR("totals\na A\n*.html\nend\n",
-                        errorAt(3, "each item in the totals list must have both a pattern and a value."));
-    EXPECT_CONFIG_ERROR("fakedns\nx\nend\n",
-                        errorAt(2, "each item in the fakedns list must have both a pattern and a value."));
+    EXPECT_CONFIG_ERROR(
+        "totals\na A\n*.html\nend\n",
+        errorAt(3, "each item in the totals list must have both a pattern and a value."));
+    EXPECT_CONFIG_ERROR(
+        "fakedns\nx\nend\n",
+        errorAt(2, "each item in the fakedns list must have both a pattern and a value."));
 }
 
 TEST_F(ConfigTest, OldFormatAndHtmlKeywords) {
     readConfig(std::string(kBase) + "html whatever is here\n");
-    EXPECT_CONFIG_ERROR("NCSA_httpd\n",
-                        errorAt(1, "This is a quorvel 3.2 configuration file. Please\nrun the 'upgrade' "
-                                   "program to convert it for use\nwith the current version of "
-                                   "quorvel. Nothing done.\n"));
+    EXPECT_CONFIG_ERROR(
+        "NCSA_httpd\n",
+        errorAt(1,
+                "This is a quorvel 3.2 configuration file. Please\nrun the 'upgrade' "
+                "program to convert it for use\nwith the current version of "
+                "quorvel. Nothing done.\n"));
 }
 
 TEST_F(ConfigTest, NocaseLowersAllowAndIgnoreOnly) {
-    readConfig(std::string(kBase) + "nocase\nallow\n/A/B\nend\nignore\n*.GIF\nend\nhide\n/X\nend\n");
+    readConfig(std::string(kBase) +
+               "nocase\nallow\n/A/B\nend\nignore\n*.GIF\nend\nhide\n/X\nend\n");
     EXPECT_EQ(itemsOf(allowed), (std::vector<std::string>{"/a/b"}));
     EXPECT_EQ(itemsOf(ignored), (std::vector<std::string>{"*.gif"}));
     EXPECT_EQ(itemsOf(hidden), (std::vector<std::string>{"/X"}));
@@ -311,8 +346,9 @@ TEST_F(ConfigTest, NocaseLowersAllowAndIgnoreOnly) {
 TEST_F(ConfigTest, LongLinesAreReadInPieces) {
     // 1023 characters make the first piece; the rest is a line of its own.
     std::string longArgument(1200, 'a');
-    EXPECT_CONFIG_ERROR(std::string(kBase) + "servername " + longArgument + "\n",
-                        errorAt(4, "Unrecognized keyword in configuration file: " + std::string(188, 'a')));
+    EXPECT_CONFIG_ERROR(
+        std::string(kBase) + "servername " + longArgument + "\n",
+        errorAt(4, "Unrecognized keyword in configuration file: " + std::string(188, 'a')));
     std::string entry(3000, 'b');
     readConfig(std::string(kBase) + "hide\n" + entry + "\nend\n");
     ASSERT_EQ(hidden.count, 2);
@@ -332,19 +368,23 @@ TEST_F(ConfigTest, OddBytesAndAMissingFinalLineFeed) {
 }
 
 TEST_F(ConfigTest, LineNumbersCountBlockLines) {
-    EXPECT_CONFIG_ERROR("allow\n# x\n\n/a\nend\nbogus\n", errorAt(6, "Unrecognized keyword in configuration file: bogus"));
+    EXPECT_CONFIG_ERROR("allow\n# x\n\n/a\nend\nbogus\n",
+                        errorAt(6, "Unrecognized keyword in configuration file: bogus"));
 }
 
 TEST_F(ConfigTest, DomainGroupsMergeAcrossBlocks) {
-    readConfig(std::string(kBase) + "domaingroups\nEurope de fr\nasia jp\nend\nDomainGroups\neurope uk\nend\n");
+    readConfig(std::string(kBase) +
+               "domaingroups\nEurope de fr\nasia jp\nend\nDomainGroups\neurope uk\nend\n");
     EXPECT_EQ(itemsOf(domainGroups), (std::vector<std::string>{"europe uk de fr", "asia jp"}));
 }
 
 TEST_F(ConfigTest, TwoFilesInARow) {
-    readConfig(std::string(kBase) + "dateformat dd/mm/yy\nallow\n/a\nend\nhours yes\n"
-                                    "chartbarcolors\n010203\nend\n");
-    std::string out = readConfigOutput("extension htm\ndateformat yy-mm-dd\ndays no\nallow\n/b\nend\n"
-                                       "chartbackgroundcolor #123456\npieslicecolors\n #ABCDEF\nend\n");
+    readConfig(std::string(kBase) +
+               "dateformat dd/mm/yy\nallow\n/a\nend\nhours yes\n"
+               "chartbarcolors\n010203\nend\n");
+    std::string out = readConfigOutput(
+        "extension htm\ndateformat yy-mm-dd\ndays no\nallow\n/b\nend\n"
+        "chartbackgroundcolor #123456\npieslicecolors\n #ABCDEF\nend\n");
     EXPECT_EQ(out, warningAt(1, "extension keyword given more than once") +
                        warningAt(2, "dateformat keyword given more than once") +
                        warningAt(7, "chartbackgroundcolor keyword given more than once"));
@@ -383,8 +423,10 @@ TEST_F(ConfigTest, ShutdownReleasesEverythingAndSetupStartsAfresh) {
     EXPECT_EQ(subDomains.count, 0);
     EXPECT_STREQ(textResource(HTMLNODATA), "No data to analyze!");
     globalSetup();
-    EXPECT_CONFIG_ERROR("", errorAt(0, "No reportdir was specified. Please specify a reports directory "
-                                       "in the configuration file."));
+    EXPECT_CONFIG_ERROR("",
+                        errorAt(0,
+                                "No reportdir was specified. Please specify a reports directory "
+                                "in the configuration file."));
 }
 
 TEST_F(ConfigTest, ExitHookSeesTheFatalPath) {

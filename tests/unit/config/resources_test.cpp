@@ -61,11 +61,12 @@ TEST_F(ResourceTest, TableHoldsTheNamesInTheirFixedOrder) {
 }
 
 TEST_F(ResourceTest, BlocksReplaceJoinAndEmpty) {
-    readConfig(std::string(kBase) +
-               "htmlopenbody\n<body bgcolor=#000000 text=#FFFFFF>\nend\n"
-               "HTMLCloseBody ignored words\n   </div>  \n# dropped\n\n\t\n  </body>\nend htmlclosebody\n"
-               "htmlnodata\nend\n"
-               "HTMLResult404\nGone Fishing\nEND\n");
+    readConfig(
+        std::string(kBase) +
+        "htmlopenbody\n<body bgcolor=#000000 text=#FFFFFF>\nend\n"
+        "HTMLCloseBody ignored words\n   </div>  \n# dropped\n\n\t\n  </body>\nend htmlclosebody\n"
+        "htmlnodata\nend\n"
+        "HTMLResult404\nGone Fishing\nEND\n");
     EXPECT_STREQ(textResource(HTMLOPENBODY), "<body bgcolor=#000000 text=#FFFFFF>");
     EXPECT_STREQ(textResource(HTMLCLOSEBODY), "</div>\n</body>");
     EXPECT_STREQ(textResource(HTMLNODATA), "");
@@ -80,11 +81,13 @@ TEST_F(ResourceTest, BlocksReplaceJoinAndEmpty) {
 
 TEST_F(ResourceTest, BlockErrors) {
     EXPECT_CONFIG_ERROR("htmlfoo\nsome text\n\nend\n",
-                        errorAt(4, "htmlfoo is not a text resource name. Check the documentation for "
-                                   "the correct resource names."));
+                        errorAt(4,
+                                "htmlfoo is not a text resource name. Check the documentation for "
+                                "the correct resource names."));
     EXPECT_CONFIG_ERROR("htmlnodata\nNothing here.\nEnd of the report\n",
-                        errorAt(3, "end of does not match htmlnodata. Perhaps you did not close an "
-                                   "earlier list."));
+                        errorAt(3,
+                                "end of does not match htmlnodata. Perhaps you did not close an "
+                                "earlier list."));
     EXPECT_CONFIG_ERROR(std::string(kBase) + "htmlversion 3\nextension htm\n",
                         errorAt(4, "end htmlversion must appear after htmlversion"));
 }
@@ -100,7 +103,8 @@ TEST_F(ResourceTest, TemplateReplacementsThatFitAreKept) {
                "htmldayofheading\n%s\nend\n"
                "htmlnodata\n100% %n %s\nend\n");
     EXPECT_STREQ(textResource(HTMLDOCUMENTSREPORTLABELBYBYTES), "<h3>Die %d von %d Seiten</h3>");
-    EXPECT_STREQ(textResource(HTMLSITESREPORTLABELBYACCESSES), "<h3>Top %d sites (100%% sure)</h3>");
+    EXPECT_STREQ(textResource(HTMLSITESREPORTLABELBYACCESSES),
+                 "<h3>Top %d sites (100%% sure)</h3>");
     EXPECT_STREQ(textResource(HTMLVISITSREPORTTOTAL), "Visits: %'12.1f");
     EXPECT_STREQ(textResource(HTMLWEEKOFHEADING), "%s - %.20s");
     // Texts that are not templates are written as they stand and are not checked.
@@ -114,22 +118,26 @@ TEST_F(ResourceTest, TemplateReplacementsThatDoNotFitStopAtTheirBlock) {
     const std::string twoNumbers =
         "Text resource htmltrailsreportlabel may use only the conversions %d %d, in this order; "
         "write %% for a percent sign.";
-    const char *rejected[] = {"Top %d of %d %d", "Top %s of %d", "Top %n",   "%ld rows",
-                              "%*d rows",        "%1$d rows",    "Top 50%", "%9999d",
-                              "%#d",             "%f"};
+    const char *rejected[] = {"Top %d of %d %d", "Top %s of %d", "Top %n", "%ld rows", "%*d rows",
+                              "%1$d rows",       "Top 50%",      "%9999d", "%#d",      "%f"};
     for (const char *text : rejected) {
-        EXPECT_CONFIG_ERROR(std::string("htmltrailsreportlabel\n") + text + "\nend\n", errorAt(3, twoNumbers))
+        EXPECT_CONFIG_ERROR(std::string("htmltrailsreportlabel\n") + text + "\nend\n",
+                            errorAt(3, twoNumbers))
             << text;
     }
-    EXPECT_CONFIG_ERROR("htmlvisitsreportlongest\n%d minutes\nend\n",
-                        errorAt(3, "Text resource htmlvisitsreportlongest may use only the conversions "
-                                   "%f, in this order; write %% for a percent sign."));
+    EXPECT_CONFIG_ERROR(
+        "htmlvisitsreportlongest\n%d minutes\nend\n",
+        errorAt(3,
+                "Text resource htmlvisitsreportlongest may use only the conversions "
+                "%f, in this order; write %% for a percent sign."));
     EXPECT_CONFIG_ERROR("htmlmonthofheading\nfrom %s\nto %d\nend\n",
-                        errorAt(4, "Text resource htmlmonthofheading may use only the conversions %s "
-                                   "%s, in this order; write %% for a percent sign."));
+                        errorAt(4,
+                                "Text resource htmlmonthofheading may use only the conversions %s "
+                                "%s, in this order; write %% for a percent sign."));
     EXPECT_CONFIG_ERROR("htmlvisitsreportexampleslabel\n%s examples\nend\n",
-                        errorAt(3, "Text resource htmlvisitsreportexampleslabel may use only the "
-                                   "conversions %d, in this order; write %% for a percent sign."));
+                        errorAt(3,
+                                "Text resource htmlvisitsreportexampleslabel may use only the "
+                                "conversions %d, in this order; write %% for a percent sign."));
 }
 
 }  // namespace

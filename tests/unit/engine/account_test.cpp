@@ -12,7 +12,8 @@
 
 namespace {
 
-LogEntry makeEntry(const char *url, int result = 200, long bytes = 100, const char *site = "10.0.0.1") {
+LogEntry makeEntry(const char *url, int result = 200, long bytes = 100,
+                   const char *site = "10.0.0.1") {
     LogEntry e;
     std::memset(&e, 0, sizeof e);
     std::snprintf(e.site, sizeof e.site, "%s", site);
@@ -46,10 +47,10 @@ double accessesOf(Hash &table, const char *key) {
 }
 
 class EngineAccounting : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        for (StringArray *list : {&allowed, &ignored, &hidden, &suffixes, &allowedSites, &ignoredSites,
-                                  &ignoredReferers})
+        for (StringArray *list : {&allowed, &ignored, &hidden, &suffixes, &allowedSites,
+                                  &ignoredSites, &ignoredReferers})
             clearList(*list);
         hashShutdown(totals);
         hashSetup(totals, 1, 2);

@@ -1,5 +1,7 @@
 // Host names and domains: numeric addresses (IPv4 and IPv6), the run-long name cache,
 // and the grouping of a period's hosts into domains.
+#include "engine/dns.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -11,14 +13,12 @@
 #include "config/global.h"
 #include "core/mem.h"
 #include "core/sarray.h"
-#include "engine/dns.h"
 #include "engine/engine.h"
 #include "log/log.h"
 
 namespace {
 
-TEST(AddressIsName, DigitsAndDotsAreNumeric)
-{
+TEST(AddressIsName, DigitsAndDotsAreNumeric) {
     EXPECT_EQ(addressIsName("10.0.0.1"), 0);
     EXPECT_EQ(addressIsName("10.1"), 0);
     EXPECT_EQ(addressIsName(""), 0);
@@ -27,8 +27,7 @@ TEST(AddressIsName, DigitsAndDotsAreNumeric)
     EXPECT_EQ(addressIsName("localhost"), 1);
 }
 
-TEST(AddressIsName, Ipv6LiteralsAreNumeric)
-{
+TEST(AddressIsName, Ipv6LiteralsAreNumeric) {
     EXPECT_EQ(addressIsName("2001:db8::1"), 0);
     EXPECT_EQ(addressIsName("::1"), 0);
     EXPECT_EQ(addressIsName("::"), 0);
@@ -48,8 +47,7 @@ TEST(AddressIsName, Ipv6LiteralsAreNumeric)
 
 // A resolver that knows a few names and counts its calls.
 std::vector<std::string> lookups;
-int fakeLookup(const char *address, char *name, std::size_t size)
-{
+int fakeLookup(const char *address, char *name, std::size_t size) {
     lookups.push_back(address);
     std::string known;
     if (std::strcmp(address, "10.0.0.1") == 0) known = "Host.EXAMPLE.com";
@@ -61,22 +59,19 @@ int fakeLookup(const char *address, char *name, std::size_t size)
 }
 
 class Resolve : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         hashSetup(hostnames, 1, 1);
         lookups.clear();
         reverseLookup = fakeLookup;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         reverseLookup = systemReverseLookup;
         hashShutdown(hostnames);
     }
 };
 
-TEST_F(Resolve, NamesAreLowerCasedAndCached)
-{
+TEST_F(Resolve, NamesAreLowerCasedAndCached) {
     const char *name = resolveAddress("10.0.0.1");
     ASSERT_NE(name, nullptr);
     EXPECT_STREQ(name, "host.example.com");
@@ -89,8 +84,7 @@ TEST_F(Resolve, NamesAreLowerCasedAndCached)
     EXPECT_EQ(resolved, 1);
 }
 
-TEST_F(Resolve, FailuresAreCachedForTheRun)
-{
+TEST_F(Resolve, FailuresAreCachedForTheRun) {
     EXPECT_EQ(resolveAddress("192.0.2.1"), nullptr);
     EXPECT_EQ(resolveAddress("192.0.2.1"), nullptr);
     LogEntry entry;
@@ -105,16 +99,14 @@ TEST_F(Resolve, FailuresAreCachedForTheRun)
     EXPECT_EQ(resolved, 0);
 }
 
-TEST_F(Resolve, Ipv6AddressesAreLookedUp)
-{
+TEST_F(Resolve, Ipv6AddressesAreLookedUp) {
     EXPECT_STREQ(resolveAddress("2001:db8::5"), "six.example.net");
     EXPECT_EQ(resolveAddress("2001:db8::6"), nullptr);
     EXPECT_EQ(resolveAddress("2001:db8::6"), nullptr);
     EXPECT_EQ(lookups, (std::vector<std::string>{"2001:db8::5", "2001:db8::6"}));
 }
 
-TEST_F(Resolve, AnEntryGetsTheNameCutToItsField)
-{
+TEST_F(Resolve, AnEntryGetsTheNameCutToItsField) {
     LogEntry entry;
     std::memset(&entry, 0, sizeof entry);
     std::snprintf(entry.site, sizeof entry.site, "10.0.0.9");
@@ -128,8 +120,7 @@ TEST_F(Resolve, AnEntryGetsTheNameCutToItsField)
 }
 
 // The first name /etc/hosts gives an address, or "" when it lists none.
-std::string hostsName(const std::string &address)
-{
+std::string hostsName(const std::string &address) {
     std::ifstream hosts("/etc/hosts");
     std::string line;
     while (std::getline(hosts, line)) {
@@ -141,14 +132,12 @@ std::string hostsName(const std::string &address)
     return "";
 }
 
-std::string lower(std::string text)
-{
+std::string lower(std::string text) {
     for (char &c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
-TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv4)
-{
+TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv4) {
     reverseLookup = systemReverseLookup;
     std::string expected = lower(hostsName("127.0.0.1"));
     if (expected.empty()) GTEST_SKIP() << "/etc/hosts lists no name for 127.0.0.1";
@@ -157,8 +146,7 @@ TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv4)
     EXPECT_EQ(std::string(name), expected);
 }
 
-TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv6)
-{
+TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv6) {
     reverseLookup = systemReverseLookup;
     std::string expected = lower(hostsName("::1"));
     if (expected.empty()) GTEST_SKIP() << "/etc/hosts lists no name for ::1";
@@ -167,8 +155,7 @@ TEST_F(Resolve, TheSystemResolverReadsTheHostsFileForIpv6)
     EXPECT_EQ(std::string(name), expected);
 }
 
-TEST(SystemReverseLookup, RefusesWhatIsNoAddress)
-{
+TEST(SystemReverseLookup, RefusesWhatIsNoAddress) {
     char name[64] = "unchanged";
     EXPECT_EQ(systemReverseLookup("10.1", name, sizeof name), 0);
     EXPECT_EQ(systemReverseLookup("999.0.0.1", name, sizeof name), 0);
@@ -177,9 +164,8 @@ TEST(SystemReverseLookup, RefusesWhatIsNoAddress)
 }
 
 class Domains : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         globalSetup();
         hashSetup(sites, 1, 2);
         hashSetup(proxysites, 1, 2);
@@ -188,34 +174,29 @@ protected:
         myDomain = mystrdup("local.example");
         domainsFlag = 1;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         hashShutdown(sites);
         hashShutdown(proxysites);
         hashShutdown(domains);
         hashShutdown(proxydomains);
         globalShutdown();
     }
-    static void site(const char *host, double accesses, double bytes = 0)
-    {
+    static void site(const char *host, double accesses, double bytes = 0) {
         hashSet(sites, host, nullptr, accesses, bytes);
     }
-    static double accessesOf(Hash &table, const char *key)
-    {
+    static double accessesOf(Hash &table, const char *key) {
         double value = -1;
         if (!hashGetDouble(table, key, 0, &value)) return -1;
         return value;
     }
-    static std::vector<std::string> keysOf(const Hash &table)
-    {
+    static std::vector<std::string> keysOf(const Hash &table) {
         std::vector<std::string> keys;
         for (int r = 0; r < table.count; r++) keys.push_back(table.keys[r]);
         return keys;
     }
 };
 
-TEST_F(Domains, SubdomainsOfOneDomain)
-{
+TEST_F(Domains, SubdomainsOfOneDomain) {
     subdomainsOf = mystrdup("example.com");
     site("a.b.example.com", 1);
     site("b.example.com", 2);
@@ -229,8 +210,7 @@ TEST_F(Domains, SubdomainsOfOneDomain)
     EXPECT_EQ(accessesOf(domains, "com"), 8 + 16 + 32);
 }
 
-TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty)
-{
+TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty) {
     hashSetString(fakeDns, "10.1.*", 0, "corp");
     stringArrayAppend(domainGroups, "intranet corp lab");
     stringArrayAppend(domainGroups, "europe de fr uk");
@@ -253,8 +233,7 @@ TEST_F(Domains, GroupsComeFirstAndStayWhenEmpty)
     EXPECT_EQ(domains.doubles[4][0], 0);
 }
 
-TEST_F(Domains, GroupMembershipIsASubstringTest)
-{
+TEST_F(Domains, GroupMembershipIsASubstringTest) {
     // "e" is no member of the group, but " e" occurs in " edu".
     stringArrayAppend(domainGroups, "education edu");
     stringArrayAppend(domainGroups, "europe e");
@@ -266,8 +245,7 @@ TEST_F(Domains, GroupMembershipIsASubstringTest)
     EXPECT_EQ(accessesOf(domains, "du"), 2);
 }
 
-TEST_F(Domains, ProxyDomainsUseTheSameRules)
-{
+TEST_F(Domains, ProxyDomainsUseTheSameRules) {
     proxydomainsFlag = 1;
     stringArrayAppend(domainGroups, "business com");
     hashSet(proxysites, "www.example.com", nullptr, 2, 20);

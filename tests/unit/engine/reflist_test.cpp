@@ -1,5 +1,7 @@
 // Growing text cells and the referrer lists of missing pages: same text and same
 // substring rule as a plain search, at any length.
+#include "engine/reflist.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,16 +9,14 @@
 #include <string>
 
 #include "core/hash.h"
-#include "engine/reflist.h"
 
 namespace {
 
 class RefList : public ::testing::Test {
-protected:
+  protected:
     Hash table;
     void SetUp() override { hashSetup(table, 1, 1); }
-    void TearDown() override
-    {
+    void TearDown() override {
         refListReset();
         hashShutdown(table);
     }
@@ -24,8 +24,7 @@ protected:
     std::string text(int r) { return table.strings[r][0] ? table.strings[r][0] : "(none)"; }
 };
 
-TEST_F(RefList, EachReferrerIsListedOnce)
-{
+TEST_F(RefList, EachReferrerIsListedOnce) {
     int r = row("/missing");
     EXPECT_EQ(refListAdd(table, r, "http://a.example/"), 1);
     EXPECT_EQ(refListAdd(table, r, "http://a.example/"), 0);
@@ -36,8 +35,7 @@ TEST_F(RefList, EachReferrerIsListedOnce)
     EXPECT_EQ(text(r), "http://a.example/, http://b.example/");
 }
 
-TEST_F(RefList, APageContainedInTheListIsNotAdded)
-{
+TEST_F(RefList, APageContainedInTheListIsNotAdded) {
     int r = row("/missing");
     refListAdd(table, r, "http://a.example/long/page");
     EXPECT_EQ(refListAdd(table, r, "http://a.example/long"), 0);
@@ -47,8 +45,7 @@ TEST_F(RefList, APageContainedInTheListIsNotAdded)
     EXPECT_EQ(text(r), "http://a.example/long/page, http://b.example/");
 }
 
-TEST_F(RefList, AnEmptyOrForeignCellStartsAfresh)
-{
+TEST_F(RefList, AnEmptyOrForeignCellStartsAfresh) {
     int r = row("/missing");
     hashSetIndexString(table, r, 0, "");
     refListAdd(table, r, "x");
@@ -65,7 +62,8 @@ TEST_F(RefList, AnEmptyOrForeignCellStartsAfresh)
     EXPECT_EQ(text(r), longText + ", tail, new");
     EXPECT_EQ(refListAdd(table, r, "l, ne"), 0);
 
-    for (int i = 0; i < 1000; i++) refListAdd(table, r, ("http://r.example/" + std::to_string(i)).c_str());
+    for (int i = 0; i < 1000; i++)
+        refListAdd(table, r, ("http://r.example/" + std::to_string(i)).c_str());
     hashReset(table);  // a new period
     r = row("/other");
     EXPECT_EQ(text(r), "(none)");
@@ -75,8 +73,7 @@ TEST_F(RefList, AnEmptyOrForeignCellStartsAfresh)
 
 // The indexed lists against a plain substring search, with a small alphabet so that
 // many candidates occur in the list, past the length where the index takes over.
-TEST_F(RefList, LongListsDecideLikeAPlainSearch)
-{
+TEST_F(RefList, LongListsDecideLikeAPlainSearch) {
     std::mt19937 random(7);
     int rows[3] = {row("/a"), row("/b"), row("/c")};
     std::string expected[3];
@@ -85,7 +82,8 @@ TEST_F(RefList, LongListsDecideLikeAPlainSearch)
         std::string referrer;
         int length = 1 + static_cast<int>(random() % 9);
         for (int k = 0; k < length; k++) referrer += "ab, c"[random() % 5];
-        bool present = !expected[which].empty() && expected[which].find(referrer) != std::string::npos;
+        bool present =
+            !expected[which].empty() && expected[which].find(referrer) != std::string::npos;
         int added = refListAdd(table, rows[which], referrer.c_str());
         ASSERT_EQ(added, present ? 0 : 1) << "referrer '" << referrer << "' at step " << i;
         if (!present) expected[which] += (expected[which].empty() ? "" : ", ") + referrer;
@@ -94,8 +92,7 @@ TEST_F(RefList, LongListsDecideLikeAPlainSearch)
     EXPECT_GT(expected[0].size(), 4096u);
 }
 
-TEST(CellAppend, GrowsInPlaceAndMeasuresForeignCells)
-{
+TEST(CellAppend, GrowsInPlaceAndMeasuresForeignCells) {
     Hash table;
     hashSetup(table, 2, 0);
     int r = hashFindOrAdd(table, "k");

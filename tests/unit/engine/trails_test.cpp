@@ -17,8 +17,7 @@
 namespace {
 
 // An entry of 10 March 2024 at the given minute of the day (may run past midnight).
-LogEntry entryAt(const char *site, const char *url, int minute, const char *referer = "")
-{
+LogEntry entryAt(const char *site, const char *url, int minute, const char *referer = "") {
     LogEntry entry;
     std::memset(&entry, 0, sizeof entry);
     std::snprintf(entry.site, sizeof entry.site, "%s", site);
@@ -41,16 +40,14 @@ int dayOf(const LogEntry &entry) {
     return dateToDay(entry.month, entry.day, entry.year);
 }
 
-void access(const char *site, const char *url, int minute, const char *referer = "")
-{
+void access(const char *site, const char *url, int minute, const char *referer = "") {
     LogEntry entry = entryAt(site, url, minute, referer);
     trailAccess(entry, dayOf(entry));
 }
 
 class Trails : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         globalSetup();
         hashSetup(activeTrails, 1, 3);
         hashSetup(completeTrails, 1, 3);
@@ -62,22 +59,19 @@ protected:
         topTrails = 10;
         exampleVisits = 10;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         hashShutdown(activeTrails);
         hashShutdown(completeTrails);
         globalShutdown();
     }
-    static double cell(const char *trail, int column)
-    {
+    static double cell(const char *trail, int column) {
         double value = -1;
         hashGetDouble(completeTrails, trail, column, &value);
         return value;
     }
 };
 
-TEST_F(Trails, ThreeStepsMakeOneVisitWithItsDuration)
-{
+TEST_F(Trails, ThreeStepsMakeOneVisitWithItsDuration) {
     access("h", "/a", 0);
     access("h", "/b", 2);
     access("h", "/c", 4);
@@ -93,8 +87,7 @@ TEST_F(Trails, ThreeStepsMakeOneVisitWithItsDuration)
     EXPECT_EQ(longestVisitDuration, 4);
 }
 
-TEST_F(Trails, APauseOfExactlyTheTimeoutContinuesTheVisit)
-{
+TEST_F(Trails, APauseOfExactlyTheTimeoutContinuesTheVisit) {
     access("h", "/a", 1435);  // 23:55
     access("h", "/b", 1440);  // midnight
     access("h", "/c", 1445);
@@ -106,8 +99,7 @@ TEST_F(Trails, APauseOfExactlyTheTimeoutContinuesTheVisit)
     EXPECT_EQ(completeTrails.count, 1);
 }
 
-TEST_F(Trails, RepeatsAreOneStepAndDoNotMoveTheLatestTime)
-{
+TEST_F(Trails, RepeatsAreOneStepAndDoNotMoveTheLatestTime) {
     access("h", "/a", 0);
     access("h", "/a", 1);
     access("h", "/b", 2);
@@ -123,8 +115,7 @@ TEST_F(Trails, RepeatsAreOneStepAndDoNotMoveTheLatestTime)
     EXPECT_STREQ(activeTrails.strings[row][0], "/b");
 }
 
-TEST_F(Trails, ARepeatIsTheWholeLatestStep)
-{
+TEST_F(Trails, ARepeatIsTheWholeLatestStep) {
     access("h", "/x /b", 0);  // a decoded blank inside a document
     access("h", "/b", 1);
     access("h", "/b", 2);
@@ -132,8 +123,7 @@ TEST_F(Trails, ARepeatIsTheWholeLatestStep)
     EXPECT_EQ(activeTrails.doubles[0][1], 2);
 }
 
-TEST_F(Trails, ShortVisitsCountButAddNoDuration)
-{
+TEST_F(Trails, ShortVisitsCountButAddNoDuration) {
     access("h", "/a", 0);
     access("h", "/b", 3);
     analyzeTrails();
@@ -143,8 +133,7 @@ TEST_F(Trails, ShortVisitsCountButAddNoDuration)
     EXPECT_EQ(completeTrails.count, 0);
 }
 
-TEST_F(Trails, LinesOutOfTimeOrderNeverGiveANegativeDuration)
-{
+TEST_F(Trails, LinesOutOfTimeOrderNeverGiveANegativeDuration) {
     access("h", "/a", 10);
     access("h", "/b", 8);  // a slow request logged late with its start time
     access("h", "/c", 12);
@@ -153,8 +142,7 @@ TEST_F(Trails, LinesOutOfTimeOrderNeverGiveANegativeDuration)
     EXPECT_GE(totalVisitDurations, 0);
 }
 
-TEST_F(Trails, ANewPeriodStartsFromEmptyTables)
-{
+TEST_F(Trails, ANewPeriodStartsFromEmptyTables) {
     for (int i = 0; i < 50; i++) access("old", ("/page" + std::to_string(i)).c_str(), i % 5);
     analyzeTrails();
     hashReset(activeTrails);
@@ -166,8 +154,7 @@ TEST_F(Trails, ANewPeriodStartsFromEmptyTables)
     EXPECT_STREQ(activeTrails.strings[0][0], "/x, /y");
 }
 
-TEST_F(Trails, AVeryLongVisitKeepsEveryStep)
-{
+TEST_F(Trails, AVeryLongVisitKeepsEveryStep) {
     std::string expected;
     const int steps = 20000;
     for (int i = 0; i < steps; i++) {

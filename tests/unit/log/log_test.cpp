@@ -15,20 +15,19 @@
 namespace {
 
 class LogParse : public ::testing::Test {
-protected:
+  protected:
     LogEntry entry;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         parserSettingsReset();
         std::memset(&entry, 0x5a, sizeof entry);  // garbage that clearing must hide
     }
     void TearDown() override { parserSettingsClear(); }
     int parse(const std::string &line) { return logParseEntry(line.c_str(), entry); }
     // Every field of the record on one line:
-    // site|ident|authuser|proxyHost|date time zone|method|url|protocol|result|size|hasBytes|referer|agent
-    std::string describe()
-    {
+    // site|ident|authuser|proxyHost|date time
+    // zone|method|url|protocol|result|size|hasBytes|referer|agent
+    std::string describe() {
         char text[6000];
         std::snprintf(text, sizeof text,
                       "%s|%s|%s|%s|%04d-%02d-%02d %02d:%02d:%02d %d|%s|%s|%s|%d|%lld|%d|%s|%s",
@@ -50,21 +49,18 @@ const std::string kCommon =
     "host - - [10/Oct/1997:13:55:36 -0700] \"GET /a.html HTTP/1.0\" 200 2326\n";
 
 std::string commonWith(const std::string &date, const std::string &request = "GET /a.html HTTP/1.0",
-                       const std::string &tail = " 200 2326\n")
-{
+                       const std::string &tail = " 200 2326\n") {
     return "host - - " + date + " \"" + request + "\"" + tail;
 }
 
 // ---------------------------------------------------------------- common format
 
-TEST_F(LogParse, CommonLineFillsEveryField)
-{
+TEST_F(LogParse, CommonLineFillsEveryField) {
     ASSERT_EQ(common(kCommon), LOG_OK);
     EXPECT_EQ(describe(), "host|-|-|-|1997-10-10 13:55:36 -700|GET|/a.html|HTTP/1.0|200|2326|1||");
 }
 
-TEST_F(LogParse, SiteIsLowerCasedAndCut)
-{
+TEST_F(LogParse, SiteIsLowerCasedAndCut) {
     ASSERT_EQ(common("WWW.Example.COM - - [10/Oct/1997:13:55:36 -0700] \"GET / HTTP/1.0\" 200 1"),
               LOG_OK);
     EXPECT_STREQ(entry.site, "www.example.com");
@@ -74,8 +70,7 @@ TEST_F(LogParse, SiteIsLowerCasedAndCut)
     EXPECT_EQ(common("[host] - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 1"), 0);
 }
 
-TEST_F(LogParse, DateTemplatesZoneAndTwoDigitYears)
-{
+TEST_F(LogParse, DateTemplatesZoneAndTwoDigitYears) {
     ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]")), LOG_OK);
     EXPECT_EQ(entry.zone, 0);
     EXPECT_EQ(entry.second, 36);
@@ -94,15 +89,14 @@ TEST_F(LogParse, DateTemplatesZoneAndTwoDigitYears)
     ASSERT_EQ(common(commonWith("[Fri 10 Oct 13:55:36 PDT 1997]")), LOG_OK);
     EXPECT_EQ(describe(), parsed);
 
-    EXPECT_EQ(common(commonWith("[10/Oct/1997:13:55]")), 0);        // five fields
-    EXPECT_EQ(common(commonWith("{Fri, 10 Oct 1997 13:55}")), 0);   // six fields
-    EXPECT_EQ(common(commonWith("[10/Okt/1997:13:55:36]")), 0);     // unknown month
-    EXPECT_EQ(common(commonWith("[10/October/1997:13:55:36]")), 0); // "%3s" then "/"
+    EXPECT_EQ(common(commonWith("[10/Oct/1997:13:55]")), 0);         // five fields
+    EXPECT_EQ(common(commonWith("{Fri, 10 Oct 1997 13:55}")), 0);    // six fields
+    EXPECT_EQ(common(commonWith("[10/Okt/1997:13:55:36]")), 0);      // unknown month
+    EXPECT_EQ(common(commonWith("[10/October/1997:13:55:36]")), 0);  // "%3s" then "/"
     EXPECT_EQ(common(commonWith(" [10/Oct/1997:13:55:36]")), 0);     // blank before "["
 }
 
-TEST_F(LogParse, FutureYearsGiveOneAndTheDispatcherSkipsThem)
-{
+TEST_F(LogParse, FutureYearsGiveOneAndTheDispatcherSkipsThem) {
     EXPECT_EQ(common(commonWith("[10/Oct/2027:13:55:36]")), LOG_OK);  // three years ahead
     EXPECT_EQ(common(commonWith("[10/Oct/2028:13:55:36]")), LOG_FUTURE);
     EXPECT_EQ(common(commonWith("[10/Oct/49:13:55:36]")), LOG_FUTURE);  // 2049
@@ -110,8 +104,7 @@ TEST_F(LogParse, FutureYearsGiveOneAndTheDispatcherSkipsThem)
     EXPECT_EQ(lastLogType, 0);
 }
 
-TEST_F(LogParse, RequestWordsAndSizes)
-{
+TEST_F(LogParse, RequestWordsAndSizes) {
     ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]", "GET /ksc.html")), LOG_OK);
     EXPECT_STREQ(entry.protocol, "HTTP/0.9");
     EXPECT_STREQ(entry.url, "/ksc.html");
@@ -137,8 +130,7 @@ TEST_F(LogParse, RequestWordsAndSizes)
     EXPECT_EQ(entry.size, 12);
 }
 
-TEST_F(LogParse, ServerNameAcceptsAndRejects)
-{
+TEST_F(LogParse, ServerNameAcceptsAndRejects) {
     char name[] = "www.a.com";
     serverName = name;
     ASSERT_EQ(common("host www.a.com - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 1"), LOG_OK);
@@ -161,10 +153,10 @@ TEST_F(LogParse, ServerNameAcceptsAndRejects)
     EXPECT_EQ(lastLogType, 0);
 }
 
-TEST_F(LogParse, AbsoluteUrlsGiveTheProxyHost)
-{
-    ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]", "GET HTTP://WWW.Example.COM/Docs/A.html "
-                                                          "HTTP/1.0")),
+TEST_F(LogParse, AbsoluteUrlsGiveTheProxyHost) {
+    ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]",
+                                "GET HTTP://WWW.Example.COM/Docs/A.html "
+                                "HTTP/1.0")),
               LOG_OK);
     EXPECT_STREQ(entry.url, "http://www.example.com/Docs/A.html");
     EXPECT_STREQ(entry.proxyHost, "www.example.com");
@@ -180,8 +172,7 @@ TEST_F(LogParse, AbsoluteUrlsGiveTheProxyHost)
     EXPECT_EQ(std::strlen(entry.proxyHost), 255u);
 }
 
-TEST_F(LogParse, QueriesAndEscapes)
-{
+TEST_F(LogParse, QueriesAndEscapes) {
     ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]", "GET /cgi/q?x=1 HTTP/1.0")), LOG_OK);
     EXPECT_STREQ(entry.url, "/cgi/q");
     keepqueriesFlag = 1;
@@ -191,8 +182,7 @@ TEST_F(LogParse, QueriesAndEscapes)
     EXPECT_STREQ(entry.url, "/a b.html");
 }
 
-TEST_F(LogParse, CombinedRefererAndAgent)
-{
+TEST_F(LogParse, CombinedRefererAndAgent) {
     const std::string head = "1.2.3.4 - - [10/Oct/1997:13:55:36 -0700] \"GET /a HTTP/1.0\" 200 9 ";
     ASSERT_EQ(common(head + "\"http://Ref.Example/From?q=1\" \"Mozilla/4.0 (compatible; MSIE 4.01; "
                             "Windows 95)\"\n"),
@@ -210,7 +200,9 @@ TEST_F(LogParse, CombinedRefererAndAgent)
     EXPECT_STREQ(entry.referer, "/local/page.html");
     EXPECT_STREQ(entry.agent, "Wget");
     // Byte 1 stands for a blank.
-    ASSERT_EQ(common(head + "\"-\" \"Odd\x01" "Agent more\"\n"), LOG_OK);
+    ASSERT_EQ(common(head + "\"-\" \"Odd\x01"
+                            "Agent more\"\n"),
+              LOG_OK);
     EXPECT_STREQ(entry.agent, "Odd Agent more");
     // An agent whose closing quote was cut off runs to the end of the line.
     ASSERT_EQ(common(head + "\"-\" \"Mozilla/5.0 (compatible; Googlebot/2.1; +http://g.co/bot"),
@@ -241,8 +233,7 @@ TEST_F(LogParse, EscapedQuotesStayInsideTheirField) {
     EXPECT_STREQ(entry.agent, R"(Bot \"x\" 2)");
 }
 
-TEST_F(LogParse, AgentIsCutAt255)
-{
+TEST_F(LogParse, AgentIsCutAt255) {
     const std::string head = "h - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 9 \"-\" \"";
     std::string words;
     for (int i = 0; i < 60; i++) words += "word" + std::to_string(i) + " ";
@@ -258,8 +249,7 @@ TEST_F(LogParse, AgentIsCutAt255)
 
 // ---------------------------------------------------------------- dispatcher
 
-TEST_F(LogParse, CommentsAndRotation)
-{
+TEST_F(LogParse, CommentsAndRotation) {
     lastLogType = 1;
     EXPECT_EQ(parse("#Software: Microsoft Internet Information Services 6.0\n"), LOG_COMMENT);
     EXPECT_EQ(lastLogType, 1);
@@ -286,15 +276,13 @@ TEST_F(LogParse, CommentsAndRotation)
     EXPECT_EQ(lastLogType, 1);
 }
 
-TEST_F(LogParse, DispatcherLeavesTheLineAlone)
-{
+TEST_F(LogParse, DispatcherLeavesTheLineAlone) {
     std::string line = kCommon;
     ASSERT_EQ(logParseEntry(line.c_str(), entry), LOG_OK);
     EXPECT_EQ(line, kCommon);
 }
 
-TEST_F(LogParse, TimeOffsetCarriesIntoTheDay)
-{
+TEST_F(LogParse, TimeOffsetCarriesIntoTheDay) {
     offsetHours = -5;
     offsetMinutes = -30;
     ASSERT_EQ(parse(commonWith("[10/Oct/1997:00:10:00]")), LOG_OK);
@@ -337,14 +325,12 @@ TEST_F(LogParse, TimeOffsetCarriesIntoTheDay)
 
 // ---------------------------------------------------------------- URL decoding
 
-std::string unescaped(std::string text)
-{
+std::string unescaped(std::string text) {
     UnescapeUrl(text.data());
     return text.c_str();
 }
 
-TEST_F(LogParse, UnescapeUrlCase)
-{
+TEST_F(LogParse, UnescapeUrlCase) {
     EXPECT_EQ(unescaped("HTTP://WWW.X.COM/Docs/A"), "http://www.x.com/Docs/A");
     EXPECT_EQ(unescaped("Ftp://H.Example/Pub/F"), "ftp://h.example/Pub/F");
     EXPECT_EQ(unescaped("GOPHER://H/Menu"), "gopher://h/Menu");
@@ -363,8 +349,7 @@ TEST_F(LogParse, UnescapeUrlCase)
     EXPECT_EQ(unescaped("/Docs/A.HTML?Q"), "/docs/a.html?q");
 }
 
-TEST_F(LogParse, UnescapeUrlEscapes)
-{
+TEST_F(LogParse, UnescapeUrlEscapes) {
     EXPECT_EQ(unescaped("/a%20b%2e%41"), "/a b.A");
     EXPECT_EQ(unescaped("%41%42/%41"), "ab/A");
     // One hex digit and a non-digit: the digit is decoded and both characters skipped.
@@ -378,14 +363,13 @@ TEST_F(LogParse, UnescapeUrlEscapes)
     EXPECT_EQ(unescaped("/a%00b"), "/a");
 }
 
-TEST_F(LogParse, StrChangeChrAndDump)
-{
+TEST_F(LogParse, StrChangeChrAndDump) {
     char text[] = "a-b-c";
     strChangeChr(text, '-', '+');
     EXPECT_STREQ(text, "a+b+c");
-    ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36 -0700]", "GET /big HTTP/1.0",
-                                " 200 3000000000")),
-              LOG_OK);
+    ASSERT_EQ(
+        common(commonWith("[10/Oct/1997:13:55:36 -0700]", "GET /big HTTP/1.0", " 200 3000000000")),
+        LOG_OK);
     testing::internal::CaptureStdout();
     logDump(entry);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
@@ -400,14 +384,12 @@ const std::string kIis =
     "10.0.0.1, -, 10/3/97, 13:55:36, W3SVC, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, "
     "/index.htm, -,\n";
 
-std::string replaced(std::string text, const std::string &from, const std::string &to)
-{
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
     text.replace(text.find(from), from.size(), to);
     return text;
 }
 
-TEST_F(LogParse, IisLine)
-{
+TEST_F(LogParse, IisLine) {
     ASSERT_EQ(iis(kIis), LOG_OK);
     EXPECT_EQ(describe(), "10.0.0.1||-||1997-10-03 13:55:36 0|GET|/index.htm||200|1234|1||-");
     useragentsFlag = 0;
@@ -415,8 +397,7 @@ TEST_F(LogParse, IisLine)
     EXPECT_STREQ(entry.agent, "");
 }
 
-TEST_F(LogParse, IisServicesAndServerName)
-{
+TEST_F(LogParse, IisServicesAndServerName) {
     EXPECT_EQ(iis(replaced(kIis, "W3SVC", "MSFTPSVC")), LOG_OTHER_SERVER);
     EXPECT_EQ(iis(replaced(kIis, "W3SVC", "SMTPSVC1")), LOG_OTHER_SERVER);
     EXPECT_EQ(iis(replaced(kIis, "W3SVC", "W3SVCX")), LOG_OTHER_SERVER);
@@ -434,8 +415,7 @@ TEST_F(LogParse, IisServicesAndServerName)
     EXPECT_EQ(iis(kIis), LOG_OTHER_SERVER);
 }
 
-TEST_F(LogParse, IisMissingFieldsAndCommonLines)
-{
+TEST_F(LogParse, IisMissingFieldsAndCommonLines) {
     EXPECT_EQ(iis("10.0.0.1, -, 10/3/97, 13:55:36, W3SVC, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, "
                   "GET, /index.htm,\n"),
               0);
@@ -444,9 +424,9 @@ TEST_F(LogParse, IisMissingFieldsAndCommonLines)
     EXPECT_EQ(iis(""), 0);
 }
 
-TEST_F(LogParse, IisExtraFields)
-{
-    const std::string withReferer = replaced(kIis, "-,\n", "-, http://Ref.Example/A?b, Agent/1.0,\n");
+TEST_F(LogParse, IisExtraFields) {
+    const std::string withReferer =
+        replaced(kIis, "-,\n", "-, http://Ref.Example/A?b, Agent/1.0,\n");
     ASSERT_EQ(iis(withReferer), LOG_OK);
     EXPECT_STREQ(entry.referer, "http://Ref.Example/A?b");  // stored as written
     EXPECT_STREQ(entry.agent, "-");
@@ -469,8 +449,7 @@ TEST_F(LogParse, IisExtraFields)
     EXPECT_STREQ(fields.referer, "x:y");
 }
 
-TEST_F(LogParse, IisDates)
-{
+TEST_F(LogParse, IisDates) {
     int month = -1, day = -1, year = -1;
     ASSERT_EQ(parseFormattedDate("3/10/97", &month, &day, &year), 1);
     EXPECT_EQ(month, 3);
@@ -510,8 +489,7 @@ TEST_F(LogParse, IisDates)
     EXPECT_STREQ(entry.site, "::1");
 }
 
-TEST_F(LogParse, IisUnusableDatesAreRejected)
-{
+TEST_F(LogParse, IisUnusableDatesAreRejected) {
     char dayFirst[] = "dd/mm/yy";
     msDateFormat = dayFirst;
     EXPECT_EQ(iis(replaced(kIis, "10/3/97", "03/20/01")), 0);  // month 20
@@ -527,8 +505,7 @@ TEST_F(LogParse, IisUnusableDatesAreRejected)
     EXPECT_EQ(entry.hour, 0);
 }
 
-TEST_F(LogParse, IisUserNamesWithBlanksAndBigNumbers)
-{
+TEST_F(LogParse, IisUserNamesWithBlanksAndBigNumbers) {
     ASSERT_EQ(iis("192.168.1.109, NT AUTHORITY\\LOCAL SERVICE, 6/10/09, 10:11:59, W3SVC1, S, "
                   "192.168.1.109, 46, 379, 3000000000, 200, 2148074254, GET, /, -, \n"),
               LOG_OK);
@@ -539,8 +516,7 @@ TEST_F(LogParse, IisUserNamesWithBlanksAndBigNumbers)
 
 // ---------------------------------------------------------------- EMWAC
 
-TEST_F(LogParse, EmwacLine)
-{
+TEST_F(LogParse, EmwacLine) {
     ASSERT_EQ(emwac("Fri Oct 03 13:55:36 1997 WEB1 10.0.0.1 GET /a.html HTTP/1.0\n"), LOG_OK);
     EXPECT_EQ(describe(), "10.0.0.1||||1997-10-03 13:55:36 0|GET|/a.html|HTTP/1.0\n|200|0|0||");
 
@@ -550,8 +526,7 @@ TEST_F(LogParse, EmwacLine)
     EXPECT_STREQ(entry.url, "/A%20b?q");  // as logged
 }
 
-TEST_F(LogParse, EmwacRejections)
-{
+TEST_F(LogParse, EmwacRejections) {
     EXPECT_EQ(emwac("Fri Xyz 03 13:55:36 1997 WEB1 10.0.0.1 GET /a.html HTTP/1.0\n"), 0);
     EXPECT_EQ(emwac("[Fri Oct 03 13:55:36 1997 WEB1 10.0.0.1 GET /a.html HTTP/1.0\n"), 0);
     EXPECT_EQ(emwac("Fri Oct 03 13:55 1997 WEB1 10.0.0.1 GET /a.html HTTP/1.0\n"), 0);
@@ -563,8 +538,7 @@ TEST_F(LogParse, EmwacRejections)
 
 // ---------------------------------------------------------------- referer and agent logs
 
-TEST_F(LogParse, RefererLog)
-{
+TEST_F(LogParse, RefererLog) {
     ASSERT_EQ(referer("http://host/a.html -> /b.html\n"), LOG_OK);
     EXPECT_EQ(describe(), "||||1997-01-01 00:00:00 0||/b.html||0|0|0|http://host/a.html|");
 
@@ -590,8 +564,7 @@ TEST_F(LogParse, RefererLog)
     EXPECT_EQ(lastLogType, 0);
 }
 
-TEST_F(LogParse, AgentLog)
-{
+TEST_F(LogParse, AgentLog) {
     ASSERT_EQ(agent("Mozilla/4.0 (compatible; MSIE 4.01; Windows 95)\r\n"), LOG_OK);
     EXPECT_STREQ(entry.agent, "Mozilla/4.0 (compatible; MSIE 4.01; Windows 95)");
     EXPECT_EQ(entry.year, 1997);
@@ -608,8 +581,7 @@ TEST_F(LogParse, AgentLog)
 
 // ---------------------------------------------------------------- hostile lines
 
-TEST_F(LogParse, HostileLinesStayInBounds)
-{
+TEST_F(LogParse, HostileLinesStayInBounds) {
     std::string cases[] = {
         std::string(4000, 'A'),
         std::string(4000, '"'),
@@ -620,8 +592,8 @@ TEST_F(LogParse, HostileLinesStayInBounds)
         "h - - [10/Oct/1997:13:55:36] \"" + std::string(200, 'M') + " /u HTTP/1.0\" 200 1 \"" +
             std::string(2000, 'r') + ":\"",
         "h - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 1 " + std::string(2000, 'a'),
-        "h - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 1 \"-\" \"" +
-            std::string(1000, ']') + "\"",
+        "h - - [10/Oct/1997:13:55:36] \"GET / HTTP/1.0\" 200 1 \"-\" \"" + std::string(1000, ']') +
+            "\"",
         "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\xab\xcd \xff\xfe\x80",
         std::string("h - - [10/Oct/1997:13:55:36] \"GET /\0a HTTP/1.0\" 200 1", 50),
         "h - - [10/Oct/1997:-2147483648:99999999999999999999:1] \"GET / HTTP/1.0\" 200 1",
@@ -656,8 +628,7 @@ TEST_F(LogParse, HostileLinesStayInBounds)
     }
 }
 
-TEST_F(LogParse, LongMethodSpillsIntoTheUrlAsScanfReadsIt)
-{
+TEST_F(LogParse, LongMethodSpillsIntoTheUrlAsScanfReadsIt) {
     ASSERT_EQ(common(commonWith("[10/Oct/1997:13:55:36]", std::string(70, 'M') + " /u HTTP/1.0")),
               LOG_OK);
     EXPECT_EQ(std::string(entry.method), std::string(63, 'M'));

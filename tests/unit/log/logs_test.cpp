@@ -11,8 +11,8 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -31,12 +31,11 @@ namespace {
 namespace fs = std::filesystem;
 
 // A log line of host "h<file>" at second t after 10 Oct 2023 00:00:00, for document "/<n>".
-std::string logLine(int file, int t, int n)
-{
+std::string logLine(int file, int t, int n) {
     char line[160];
     std::snprintf(line, sizeof line,
-                  "h%d - - [%02d/Oct/2023:%02d:%02d:%02d +0000] \"GET /%d HTTP/1.0\" 200 %d\n", file,
-                  10 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60, n, n);
+                  "h%d - - [%02d/Oct/2023:%02d:%02d:%02d +0000] \"GET /%d HTTP/1.0\" 200 %d\n",
+                  file, 10 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60, n, n);
     return line;
 }
 
@@ -45,15 +44,15 @@ struct Delivered {
     int t;
 };
 
-int secondsOf(const LogEntry &e) { return (e.day - 10) * 86400 + e.hour * 3600 + e.minute * 60 + e.second; }
+int secondsOf(const LogEntry &e) {
+    return (e.day - 10) * 86400 + e.hour * 3600 + e.minute * 60 + e.second;
+}
 
-void writeFile(const std::string &path, const std::string &content)
-{
+void writeFile(const std::string &path, const std::string &content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-void writeGzip(const std::string &path, const std::string &content)
-{
+void writeGzip(const std::string &path, const std::string &content) {
     gzFile file = gzopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(gzwrite(file, content.data(), static_cast<unsigned>(content.size())),
@@ -61,8 +60,7 @@ void writeGzip(const std::string &path, const std::string &content)
     gzclose(file);
 }
 
-std::string bzip2Of(const std::string &content)
-{
+std::string bzip2Of(const std::string &content) {
     std::string out(content.size() + content.size() / 100 + 700, '\0');
     unsigned length = static_cast<unsigned>(out.size());
     int rc = BZ2_bzBuffToBuffCompress(out.data(), &length, const_cast<char *>(content.data()),
@@ -72,55 +70,49 @@ std::string bzip2Of(const std::string &content)
     return out;
 }
 
-std::string readAll(const std::string &path)
-{
+std::string readAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-int openFiles()
-{
+int openFiles() {
     int count = 0;
     for (auto &entry : fs::directory_iterator("/proc/self/fd")) (void)entry, count++;
     return count;
 }
 
 class LogStream : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
     std::string logPath;  // the text logFile points at
 
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/quorvel-logs-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
         parserSettingsReset();
         msDateFormat = nullptr;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         logFile = nullptr;
         fs::remove_all(dir);
     }
-    void useLog(const std::string &path)
-    {
+    void useLog(const std::string &path) {
         logPath = path;
         logFile = logPath.data();
     }
-    std::vector<Delivered> readStream()
-    {
+    std::vector<Delivered> readStream() {
         std::vector<Delivered> out;
         logStreamSetup();
         LogEntry entry;
-        while (logStreamRead(entry) == LOG_OK) out.push_back({entry.site, entry.url, secondsOf(entry)});
+        while (logStreamRead(entry) == LOG_OK)
+            out.push_back({entry.site, entry.url, secondsOf(entry)});
         EXPECT_EQ(logStreamRead(entry), LOG_END);
         logStreamShutdown();
         return out;
     }
     // Names of the directory's members in listing order.
-    std::vector<std::string> listing()
-    {
+    std::vector<std::string> listing() {
         std::vector<std::string> names;
         DIR *d = opendir(dir.c_str());
         while (dirent *m = readdir(d))
@@ -130,8 +122,7 @@ protected:
         return names;
     }
     // files logs whose entries all interleave: file i holds times k * files + i.
-    void writeInterleaved(int files, int perFile, const char *suffix)
-    {
+    void writeInterleaved(int files, int perFile, const char *suffix) {
         for (int i = 0; i < files; i++) {
             std::string content = "# header\n";
             for (int k = 0; k < perFile; k++) {
@@ -147,8 +138,7 @@ protected:
                 writeFile(path, content);
         }
     }
-    void expectInterleavedComplete(int files, int perFile)
-    {
+    void expectInterleavedComplete(int files, int perFile) {
         int baseline = openFiles();
         std::vector<Delivered> got;
         logStreamSetup();
@@ -172,10 +162,11 @@ protected:
     }
 };
 
-TEST_F(LogStream, TwoInterleavedFilesMergeInTimeOrderWithTiesToTheEarlierListed)
-{
-    writeFile(dir + "/a.log", logLine(0, 0, 0) + logLine(0, 2, 1) + logLine(0, 6, 2) + logLine(0, 8, 3));
-    writeFile(dir + "/b.log", logLine(1, 1, 0) + logLine(1, 3, 1) + logLine(1, 6, 2) + logLine(1, 9, 3));
+TEST_F(LogStream, TwoInterleavedFilesMergeInTimeOrderWithTiesToTheEarlierListed) {
+    writeFile(dir + "/a.log",
+              logLine(0, 0, 0) + logLine(0, 2, 1) + logLine(0, 6, 2) + logLine(0, 8, 3));
+    writeFile(dir + "/b.log",
+              logLine(1, 1, 0) + logLine(1, 3, 1) + logLine(1, 6, 2) + logLine(1, 9, 3));
     std::vector<std::string> names = listing();
     ASSERT_EQ(names.size(), 2u);
     std::string first = names[0] == "a.log" ? "h0" : "h1", second = first == "h0" ? "h1" : "h0";
@@ -191,31 +182,27 @@ TEST_F(LogStream, TwoInterleavedFilesMergeInTimeOrderWithTiesToTheEarlierListed)
     EXPECT_EQ(got[1].url, "/0");
 }
 
-TEST_F(LogStream, TwentyFiveInterleavedFilesReadCompletely)
-{
+TEST_F(LogStream, TwentyFiveInterleavedFilesReadCompletely) {
     writeInterleaved(25, 40, ".log");
     useLog(dir);
     expectInterleavedComplete(25, 40);
 }
 
 // Long enough that files lose their slot far into their text, where the decoder is kept.
-TEST_F(LogStream, TwentyOneInterleavedGzipFilesReadCompletely)
-{
+TEST_F(LogStream, TwentyOneInterleavedGzipFilesReadCompletely) {
     writeInterleaved(21, 300, ".gz");
     useLog(dir);
     expectInterleavedComplete(21, 300);
 }
 
-TEST_F(LogStream, TwentyFiveInterleavedBzip2FilesReadCompletely)
-{
+TEST_F(LogStream, TwentyFiveInterleavedBzip2FilesReadCompletely) {
     writeInterleaved(25, 8, ".bz2");
     useLog(dir);
     expectInterleavedComplete(25, 8);
 }
 
 // gzip members keep their decoder while closed; bzip2 members decode again.
-TEST_F(LogStream, MixedKindsBeyondTwentyFilesReadCompletely)
-{
+TEST_F(LogStream, MixedKindsBeyondTwentyFilesReadCompletely) {
     for (int i = 0; i < 24; i++) {
         std::string content;
         for (int k = 0; k < 12; k++) content += logLine(i, k * 24 + i, k);
@@ -231,16 +218,14 @@ TEST_F(LogStream, MixedKindsBeyondTwentyFilesReadCompletely)
     expectInterleavedComplete(24, 12);
 }
 
-TEST_F(LogStream, EmptyDirectoryStops)
-{
+TEST_F(LogStream, EmptyDirectoryStops) {
     useLog(dir);
     EXPECT_EXIT(logStreamSetup(), ::testing::ExitedWithCode(1),
                 "^No web server log entries were found in the directory " + dir +
                     " or in the file " + dir + "\\.\n$");
 }
 
-TEST_F(LogStream, DirectoryWithOneEmptyFileEndsAtOnce)
-{
+TEST_F(LogStream, DirectoryWithOneEmptyFileEndsAtOnce) {
     writeFile(dir + "/empty.log", "");
     useLog(dir);
     logStreamSetup();
@@ -249,16 +234,14 @@ TEST_F(LogStream, DirectoryWithOneEmptyFileEndsAtOnce)
     logStreamShutdown();
 }
 
-TEST_F(LogStream, UnreadableLogStops)
-{
+TEST_F(LogStream, UnreadableLogStops) {
     useLog(dir + "/missing.log");
     EXPECT_EXIT(logStreamSetup(), ::testing::ExitedWithCode(1),
                 "^Quorvel can't read the log file " + dir + "/missing.log or the directory " + dir +
                     "/missing.log\\.: No such file or directory\n$");
 }
 
-TEST_F(LogStream, SeparateLogModesRefuseDirectoriesButReadFiles)
-{
+TEST_F(LogStream, SeparateLogModesRefuseDirectoriesButReadFiles) {
     writeFile(dir + "/ref.log", "http://a/x.html -> /y.html\n");
     useLog(dir);
     refererOnlyFlag = 1;
@@ -289,7 +272,8 @@ TEST_F(LogStream, TheRestOfALongLineIsPassedOver) {
     LogReader *reader = logReaderOpen((dir + "/one.log").c_str());
     ASSERT_NE(reader, nullptr);
     char buffer[LOG_LINE_SIZE];
-    ASSERT_EQ(logReaderGets(reader, buffer, sizeof buffer), static_cast<int>(logLine(1, 1, 0).size()));
+    ASSERT_EQ(logReaderGets(reader, buffer, sizeof buffer),
+              static_cast<int>(logLine(1, 1, 0).size()));
     ASSERT_EQ(logReaderGets(reader, buffer, sizeof buffer), 2047);
     EXPECT_EQ(std::string(buffer), std::string(2047, 'x'));
     ASSERT_EQ(logReaderGets(reader, buffer, sizeof buffer), 953);
@@ -332,8 +316,7 @@ TEST_F(LogStream, UnrecognisedLinesAreCountedAndShownSafely) {
     EXPECT_STREQ(logFirstUnrecognised, "junk before");
 }
 
-TEST_F(LogStream, LastLineWithoutLineEndAndEmbeddedNul)
-{
+TEST_F(LogStream, LastLineWithoutLineEndAndEmbeddedNul) {
     std::string content = logLine(1, 1, 0) + std::string("junk\0junk\n", 10) + logLine(1, 2, 1);
     content.pop_back();
     writeFile(dir + "/x.log", content);
@@ -343,8 +326,7 @@ TEST_F(LogStream, LastLineWithoutLineEndAndEmbeddedNul)
     EXPECT_EQ(got[1].t, 2);
 }
 
-TEST_F(LogStream, RotatedDirectoryWithCompressedMembersMergesInOrder)
-{
+TEST_F(LogStream, RotatedDirectoryWithCompressedMembersMergesInOrder) {
     // access.log holds the newest entries, access.log.4.gz the oldest.
     std::string parts[5];
     for (int t = 0; t < 500; t++) parts[4 - t / 100] += logLine(9, t * 60, t);
@@ -362,8 +344,7 @@ TEST_F(LogStream, RotatedDirectoryWithCompressedMembersMergesInOrder)
     }
 }
 
-TEST_F(LogStream, ConcatenatedGzipMembersAndBzip2StreamsAreAllRead)
-{
+TEST_F(LogStream, ConcatenatedGzipMembersAndBzip2StreamsAreAllRead) {
     writeGzip(dir + "/a.gz", logLine(1, 1, 0));
     writeGzip(dir + "/b.gz", logLine(1, 2, 1));
     writeFile(dir + "/both.gz", readAll(dir + "/a.gz") + readAll(dir + "/b.gz"));
@@ -382,10 +363,9 @@ TEST_F(LogStream, ConcatenatedGzipMembersAndBzip2StreamsAreAllRead)
 }
 
 class DamagedLog : public LogStream {
-protected:
+  protected:
     std::string original;
-    void SetUp() override
-    {
+    void SetUp() override {
         LogStream::SetUp();
         // Varied lines so that the compressed data is long enough to damage in the middle.
         for (int t = 0; t < 4000; t++) original += logLine(t % 97, t, t * 7919 % 100003);
@@ -394,13 +374,13 @@ protected:
     // Corrupt gzip data may still decode into text that is only found wrong by the
     // member's checksum at its end: then only the entries up to the damage are checked.
     void expectPrefix(const std::string &path, std::size_t atLeast, std::size_t below,
-                      bool checkAll = true)
-    {
+                      bool checkAll = true) {
         useLog(path);
         testing::internal::CaptureStderr();
         std::vector<Delivered> got = readStream();
         std::string messages = testing::internal::GetCapturedStderr();
-        EXPECT_NE(messages.find("The compressed log file " + path + " is damaged"), std::string::npos)
+        EXPECT_NE(messages.find("The compressed log file " + path + " is damaged"),
+                  std::string::npos)
             << messages;
         EXPECT_EQ(messages.find('\n'), messages.size() - 1) << "one message: " << messages;
         EXPECT_EQ(logStreamDamaged, 1);
@@ -413,8 +393,7 @@ protected:
     }
 };
 
-TEST_F(DamagedLog, TruncatedGzip)
-{
+TEST_F(DamagedLog, TruncatedGzip) {
     writeGzip(dir + "/full.gz", original);
     std::string data = readAll(dir + "/full.gz");
     writeFile(dir + "/cut.gz", data.substr(0, data.size() / 2));
@@ -427,8 +406,7 @@ TEST_F(DamagedLog, TruncatedGzip)
     expectPrefix(dir + "/tail.gz", 4000, 4001);
 }
 
-TEST_F(DamagedLog, CorruptGzip)
-{
+TEST_F(DamagedLog, CorruptGzip) {
     writeGzip(dir + "/full.gz", original);
     std::string data = readAll(dir + "/full.gz");
     for (std::size_t i = data.size() / 2; i < data.size() / 2 + 64; i++) data[i] ^= 0x5a;
@@ -438,8 +416,7 @@ TEST_F(DamagedLog, CorruptGzip)
     expectPrefix(dir + "/plain.gz", 0, 1);
 }
 
-TEST_F(DamagedLog, TruncatedAndCorruptBzip2)
-{
+TEST_F(DamagedLog, TruncatedAndCorruptBzip2) {
     std::string data = bzip2Of(original);
     writeFile(dir + "/cut.bz2", data.substr(0, data.size() * 3 / 4));
     expectPrefix(dir + "/cut.bz2", 0, 4000);
@@ -448,8 +425,7 @@ TEST_F(DamagedLog, TruncatedAndCorruptBzip2)
     expectPrefix(dir + "/bad.bz2", 0, 4000);
 }
 
-TEST_F(DamagedLog, DamagedMemberOfADirectory)
-{
+TEST_F(DamagedLog, DamagedMemberOfADirectory) {
     writeGzip(dir + "/full.gz", original);
     std::string data = readAll(dir + "/full.gz");
     fs::remove(dir + "/full.gz");
@@ -466,18 +442,16 @@ TEST_F(DamagedLog, DamagedMemberOfADirectory)
 }
 
 class StandardInput : public LogStream {
-protected:
+  protected:
     int saved = -1;
-    void feed(const std::string &content)
-    {
+    void feed(const std::string &content) {
         writeFile(dir + "/stdin", content);
         int fd = open((dir + "/stdin").c_str(), O_RDONLY);
         saved = dup(0);
         dup2(fd, 0);
         close(fd);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (saved >= 0) {
             dup2(saved, 0);
             close(saved);
@@ -486,8 +460,7 @@ protected:
     }
 };
 
-TEST_F(StandardInput, ReadsInFileOrderWithoutMerging)
-{
+TEST_F(StandardInput, ReadsInFileOrderWithoutMerging) {
     feed(logLine(1, 5, 0) + "junk\n" + logLine(2, 1, 1) + logLine(1, 3, 2));
     useLog("-");
     std::vector<Delivered> got = readStream();
@@ -497,8 +470,7 @@ TEST_F(StandardInput, ReadsInFileOrderWithoutMerging)
     EXPECT_EQ(got[2].t, 3);
 }
 
-TEST_F(StandardInput, GzipIsRecognisedByItsSignature)
-{
+TEST_F(StandardInput, GzipIsRecognisedByItsSignature) {
     std::string content;
     for (int t = 0; t < 300; t++) content += logLine(1, t, t);
     writeGzip(dir + "/in.gz", content);
@@ -507,15 +479,13 @@ TEST_F(StandardInput, GzipIsRecognisedByItsSignature)
     EXPECT_EQ(readStream().size(), 300u);
 }
 
-TEST_F(StandardInput, Bzip2IsRecognisedByItsSignature)
-{
+TEST_F(StandardInput, Bzip2IsRecognisedByItsSignature) {
     feed(bzip2Of(logLine(1, 1, 0) + logLine(1, 2, 1)));
     useLog("-");
     EXPECT_EQ(readStream().size(), 2u);
 }
 
-TEST_F(LogStream, FileRemovedAfterSetupStops)
-{
+TEST_F(LogStream, FileRemovedAfterSetupStops) {
     writeFile(dir + "/a.log", logLine(0, 0, 0) + logLine(0, 2, 1));
     writeFile(dir + "/b.log", logLine(1, 1, 0) + logLine(1, 3, 1));
     useLog(dir);
@@ -530,8 +500,7 @@ TEST_F(LogStream, FileRemovedAfterSetupStops)
         ::testing::ExitedWithCode(1), "^Can't reopen the file " + dir + "/a\\.log!\n$");
 }
 
-TEST_F(LogStream, Bzip2FileShortenedAfterSetupCannotSeek)
-{
+TEST_F(LogStream, Bzip2FileShortenedAfterSetupCannotSeek) {
     // Every file is closed after its first entry; a bzip2 file finds its place again by
     // decoding from the start, which fails when the file has become shorter.
     writeInterleaved(2, 3, ".bz2");
@@ -548,8 +517,7 @@ TEST_F(LogStream, Bzip2FileShortenedAfterSetupCannotSeek)
         ::testing::ExitedWithCode(1), "^Can't seek in the file " + dir + "/log[0-9]+\\.bz2!\n$");
 }
 
-TEST_F(LogStream, DeliveredEntryHoldsEveryFieldOfTheLine)
-{
+TEST_F(LogStream, DeliveredEntryHoldsEveryFieldOfTheLine) {
     const std::string line =
         "Client.Example ident user [10/Oct/2023:13:55:36 -0700] \"GET http://Proxy.Example/P?q "
         "HTTP/1.1\" 206 3000000000 \"http://ref.example/from\" \"Agent/1.0 (X; Y)\"\n";
@@ -564,20 +532,20 @@ TEST_F(LogStream, DeliveredEntryHoldsEveryFieldOfTheLine)
     for (auto field : {&LogEntry::site, &LogEntry::ident, &LogEntry::authuser, &LogEntry::proxyHost,
                        &LogEntry::agent})
         EXPECT_STREQ(got.*field, expected.*field);
-    for (auto field : {&LogEntry::url, &LogEntry::referer}) EXPECT_STREQ(got.*field, expected.*field);
+    for (auto field : {&LogEntry::url, &LogEntry::referer})
+        EXPECT_STREQ(got.*field, expected.*field);
     for (auto field : {&LogEntry::method, &LogEntry::protocol})
         EXPECT_STREQ(got.*field, expected.*field);
-    for (auto field : {&LogEntry::day, &LogEntry::month, &LogEntry::year, &LogEntry::hour,
-                       &LogEntry::minute, &LogEntry::second, &LogEntry::zone, &LogEntry::result,
-                       &LogEntry::hasBytes})
+    for (auto field :
+         {&LogEntry::day, &LogEntry::month, &LogEntry::year, &LogEntry::hour, &LogEntry::minute,
+          &LogEntry::second, &LogEntry::zone, &LogEntry::result, &LogEntry::hasBytes})
         EXPECT_EQ(got.*field, expected.*field);
     EXPECT_EQ(got.size, 3000000000LL);
     EXPECT_STREQ(got.agent, "Agent/1.0 (X; Y)");
     EXPECT_STREQ(got.proxyHost, "proxy.example");
 }
 
-TEST_F(LogStream, FileIsDirectory)
-{
+TEST_F(LogStream, FileIsDirectory) {
     writeFile(dir + "/f", "x");
     fs::create_symlink(dir, dir + "/link");
     EXPECT_EQ(fileIsDirectory(dir.c_str()), 1);
@@ -586,11 +554,10 @@ TEST_F(LogStream, FileIsDirectory)
     EXPECT_EQ(fileIsDirectory((dir + "/none").c_str()), 0);
 }
 
-TEST_F(LogStream, OffsetTimesDecideTheOrder)
-{
+TEST_F(LogStream, OffsetTimesDecideTheOrder) {
     offsetHours = 1;
     writeFile(dir + "/a.log", logLine(0, 23 * 3600 + 1800, 0));  // 23:30 becomes 00:30 next day
-    writeFile(dir + "/b.log", logLine(1, 86400 + 600, 0));        // next day 00:10 becomes 01:10
+    writeFile(dir + "/b.log", logLine(1, 86400 + 600, 0));       // next day 00:10 becomes 01:10
     useLog(dir);
     std::vector<Delivered> got = readStream();
     ASSERT_EQ(got.size(), 2u);
@@ -598,8 +565,7 @@ TEST_F(LogStream, OffsetTimesDecideTheOrder)
     EXPECT_EQ(got[0].t, 86400 + 1800);
 }
 
-TEST_F(LogStream, NamedPipeGivenAsTheLogIsReadToItsEnd)
-{
+TEST_F(LogStream, NamedPipeGivenAsTheLogIsReadToItsEnd) {
     std::string pipe = dir + "/pipe.log";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::string content;
@@ -624,13 +590,13 @@ TEST_F(LogStream, NamedPipeGivenAsTheLogIsReadToItsEnd)
     for (int t = 0; t < 5000; t++) ASSERT_EQ(got[t].t, t);
 }
 
-TEST_F(LogStream, NamedPipeInADirectoryIsSkippedWithAMessage)
-{
+TEST_F(LogStream, NamedPipeInADirectoryIsSkippedWithAMessage) {
     ASSERT_EQ(mkfifo((dir + "/pipe.log").c_str(), 0600), 0);
     useLog(dir);
     EXPECT_EXIT(logStreamSetup(), ::testing::ExitedWithCode(1),
-                "^Skipping " + dir + "/pipe\\.log: it is not a regular file\\.\nNo web server log "
-                "entries were found in the directory");
+                "^Skipping " + dir +
+                    "/pipe\\.log: it is not a regular file\\.\nNo web server log "
+                    "entries were found in the directory");
 
     writeFile(dir + "/a.log", logLine(0, 0, 0) + logLine(0, 1, 1));
     testing::internal::CaptureStderr();
@@ -643,8 +609,7 @@ TEST_F(LogStream, NamedPipeInADirectoryIsSkippedWithAMessage)
 // Lines handed out where the reader holds them are the pieces logReaderGets copies, at
 // chunk ends, beyond the piece limit, with zero bytes and without a last line end; the
 // byte after each may be changed and put back.
-TEST_F(LogStream, LinesInPlaceAreThePiecesThatAreCopied)
-{
+TEST_F(LogStream, LinesInPlaceAreThePiecesThatAreCopied) {
     std::mt19937 random(7);
     std::string content;
     while (content.size() < 400000) {

@@ -20,8 +20,7 @@ struct Outputs {
     int numbers[8];
     char texts[8][16];
     void *slots[8];
-    Outputs(const std::string &format)
-    {
+    Outputs(const std::string &format) {
         std::memset(numbers, 0x11, sizeof numbers);
         std::memset(texts, 'Q', sizeof texts);
         int k = 0;
@@ -36,13 +35,12 @@ struct Outputs {
     }
 };
 
-void expectSame(const std::string &format, const std::string &text)
-{
+void expectSame(const std::string &format, const std::string &text) {
     Outputs ours(format), theirs(format);
     int got = logScanTemplate(text.c_str(), format.c_str(), ours.slots);
     void **s = theirs.slots;
-    int want = std::sscanf(text.c_str(), format.c_str(), s[0], s[1], s[2], s[3], s[4], s[5], s[6],
-                           s[7]);
+    int want =
+        std::sscanf(text.c_str(), format.c_str(), s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
     ASSERT_EQ(got, want) << "format [" << format << "] text [" << text << "]";
     ASSERT_EQ(std::memcmp(ours.numbers, theirs.numbers, sizeof ours.numbers), 0)
         << "format [" << format << "] text [" << text << "]";
@@ -51,12 +49,14 @@ void expectSame(const std::string &format, const std::string &text)
 }
 
 const char *const kTemplates[] = {
-    "[%d/%3s/%d:%d:%d:%d %d", "{%3s, %d %3s %d %d:%d:%d", "[%3s %d %3s %d:%d:%d %3s %d",
-    "%d:%d:%d", "%8s %8s %8s",
+    "[%d/%3s/%d:%d:%d:%d %d",
+    "{%3s, %d %3s %d %d:%d:%d",
+    "[%3s %d %3s %d:%d:%d %3s %d",
+    "%d:%d:%d",
+    "%8s %8s %8s",
 };
 
-TEST(LogScanTemplate, TrickyInputs)
-{
+TEST(LogScanTemplate, TrickyInputs) {
     const char *const inputs[] = {
         "",
         "[",
@@ -103,9 +103,9 @@ TEST(LogScanTemplate, TrickyInputs)
 }
 
 // Random texts from an alphabet that holds every character the templates care about.
-TEST(LogScanTemplate, RandomInputs)
-{
-    const std::string alphabet = "0123456789012345678901234567899999-+ \t\v\f\r\n/:[]{},OctFriPDx\x80";
+TEST(LogScanTemplate, RandomInputs) {
+    const std::string alphabet =
+        "0123456789012345678901234567899999-+ \t\v\f\r\n/:[]{},OctFriPDx\x80";
     std::mt19937 random(20240517);
     for (const char *format : kTemplates) {
         for (int i = 0; i < 20000; i++) {
@@ -120,9 +120,15 @@ TEST(LogScanTemplate, RandomInputs)
                 for (int c = 0; c < changes && !text.empty(); c++) {
                     std::size_t at = random() % text.size();
                     switch (random() % 3) {
-                    case 0: text[at] = alphabet[random() % alphabet.size()]; break;
-                    case 1: text.erase(at, 1); break;
-                    default: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+                        case 0:
+                            text[at] = alphabet[random() % alphabet.size()];
+                            break;
+                        case 1:
+                            text.erase(at, 1);
+                            break;
+                        default:
+                            text.insert(at, 1, alphabet[random() % alphabet.size()]);
+                            break;
                     }
                 }
             } else {
@@ -135,11 +141,12 @@ TEST(LogScanTemplate, RandomInputs)
 }
 
 // Random templates built of the same directives, on random texts.
-TEST(LogScanTemplate, RandomTemplates)
-{
-    const std::vector<std::string> pieces = {"%d", "%d", "%1s", "%3s", "%8s", " ", "/", ":",
-                                             "[", ",", "-", "x"};
-    const std::string alphabet = "0123456789-+ \t/:[,x\x80" "abc";
+TEST(LogScanTemplate, RandomTemplates) {
+    const std::vector<std::string> pieces = {"%d", "%d", "%1s", "%3s", "%8s", " ",
+                                             "/",  ":",  "[",   ",",   "-",   "x"};
+    const std::string alphabet =
+        "0123456789-+ \t/:[,x\x80"
+        "abc";
     std::mt19937 random(7);
     for (int i = 0; i < 40000; i++) {
         std::string format;
@@ -162,8 +169,7 @@ TEST(LogScanTemplate, RandomTemplates)
 
 // The common format reads its usual date shape without the template reader: the
 // fields must be those sscanf reads with the first date template.
-TEST(LogScanTemplate, UsualDateShapeReadsAsScanf)
-{
+TEST(LogScanTemplate, UsualDateShapeReadsAsScanf) {
     nowBreakdown = {};
     nowBreakdown.tm_year = 9999 - 1900;
     serverName = nullptr;
@@ -206,8 +212,7 @@ TEST(LogScanTemplate, UsualDateShapeReadsAsScanf)
 }
 
 // "%xy" with a hexadecimal x decodes as sscanf's "%2x" reads it, and skips both.
-TEST(LogScanTemplate, UrlEscapesDecodeAsScanfHex)
-{
+TEST(LogScanTemplate, UrlEscapesDecodeAsScanfHex) {
     keepqueriesFlag = 1;
     nocaseFlag = 0;
     for (int first = 1; first < 256; first++) {

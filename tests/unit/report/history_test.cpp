@@ -17,8 +17,6 @@ class HistoryTest : public ReportTest {
     }
 };
 
-
-
 TEST_F(HistoryTest, WeeklyAcrossTwoYears) {
     configure("totals\n*.html HTML pages\nend\ntotalsgroup\n/a/* Area A\n/b/* Area B\nend\n");
     // totals: DIVIDER 0, *.html, DIVIDER 2, /a/*, /b/*
@@ -76,8 +74,6 @@ TEST_F(HistoryTest, WeeklyAcrossTwoYears) {
     EXPECT_NE(sub97.find("<a href=\"" + n(w3) + ".html\">"), std::string::npos);
     EXPECT_EQ(sub97.find(n(w2) + ".html"), std::string::npos);
 }
-
-
 
 TEST_F(HistoryTest, ZeroPatternMovesTheGroupChart) {
     configure("nozeroes\ntotalsgroup\n/a/* Area A\n/b/* Area B\nend\n");

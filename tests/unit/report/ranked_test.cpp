@@ -28,7 +28,6 @@ class RankedTest : public ReportTest {
     }
 };
 
-
 TEST_F(RankedTest, LimitZeroAllAndEmptyTable) {
     configureLimit("0");
     add(documents, "/a", 1, 0);
@@ -66,7 +65,6 @@ TEST_F(RankedTest, HiddenDocumentsCountButTakeNoRank) {
     EXPECT_NE(page.find(row(2, "<a href=\"/c.html\">/c.html</a>", "20", "0")), std::string::npos);
 }
 
-
 TEST_F(RankedTest, NoChartAndSectionOff) {
     configure("documents nochart\n");
     add(documents, "/a", 1, 0);
@@ -78,7 +76,6 @@ TEST_F(RankedTest, NoChartAndSectionOff) {
     add(documents, "/a", 1, 0);
     EXPECT_EQ(documentsPage(), "");
 }
-
 
 TEST_F(RankedTest, RankingByBytes) {
     configure("order bytes\n");

@@ -16,8 +16,6 @@ class TimeReportsTest : public ReportTest {
     }
 };
 
-
-
 TEST_F(TimeReportsTest, HoursOfASummary) {
     configure("frequency summary\nhours nochart\n");
     hourAccesses[23] = 1234567;
