@@ -4,7 +4,7 @@
 # Usage: scripts/bootstrap.sh [extra-package ...]
 set -u
 
-need=(g++ cmake ninja-build pkg-config libgd-dev zlib1g-dev libbz2-dev libgtest-dev)
+need=(g++ cmake ninja-build pkg-config libgd-dev zlib1g-dev libbz2-dev libgtest-dev libsimdjson-dev)
 need+=("$@")
 
 missing=()

@@ -280,8 +280,10 @@ static void checkRecognised() {
         fatal(
             "Error: %ld lines were read from %s and not one was recognised as a log entry; "
             "nothing was written.\n"
-            "quorvel reads the common and combined formats (Apache, nginx), the Microsoft IIS "
-            "and EMWAC formats, and referer and agent logs.\n"
+            "quorvel reads the common, combined and vhost_combined formats (Apache, nginx), "
+            "the W3C extended format (IIS 6 and later), JSON lines (Caddy, Traefik, nginx "
+            "escape=json), the Microsoft IIS standard and EMWAC formats, and referer and agent "
+            "logs.\n"
             "%s%s%s",
             logLinesRead, logFile ? logFile : "-", shown ? "The first line not recognised: " : "",
             logFirstUnrecognised, shown ? "\n" : "");

@@ -30,12 +30,16 @@ void applyOffset(LogEntry &entry) {
     entry.day = static_cast<int32_t>(entry.day + days);
 }
 
-// The dispatcher over a line of length characters. With writable set, the common format
-// is read where the line stands: its byte at length is terminated for the time of the
-// parse and bytes up to limit may be read; otherwise, and for the other formats, the
-// line is parsed in a working copy.
-int dispatch(char *line, std::size_t length, bool writable, const char *limit, LogEntry &entry) {
-    if (length > 0 && line[0] == '#') return LOG_COMMENT;
+// The dispatcher over a line of length characters. With writable set, the common and W3C
+// formats are read where the line stands: its byte at length is terminated for the time
+// of the parse and bytes up to limit may be read; otherwise, and for the other formats,
+// the line is parsed in a working copy. w3c is the field map of the line's source.
+int dispatch(char *line, std::size_t length, bool writable, const char *limit, LogEntry &entry,
+             LogW3cFields *w3c = nullptr) {
+    if (length > 0 && line[0] == '#') {
+        if (w3c) logW3cDirective(line, length, *w3c);
+        return LOG_COMMENT;
+    }
     alignas(16) char work[LOG_LINE_SIZE + LOG_PAD];
     std::size_t textLength = length;
     bool measured = !writable;
@@ -62,6 +66,16 @@ int dispatch(char *line, std::size_t length, bool writable, const char *limit, L
             line[length] = '\0';
             result = logParseEntryCommonWithin(line, limit, entry);
             line[length] = saved;
+        } else if (lastLogType == 4 && writable) {
+            result = logParseEntryJsonWithin(line, length, limit, entry);
+        } else if (lastLogType == 3 && !(w3c && w3c->columns)) {
+            // Only a source that named its fields can hold W3C entries.
+            result = LOG_NOT_THIS_FORMAT;
+        } else if (lastLogType == 3 && writable) {
+            char saved = line[length];
+            line[length] = '\0';
+            result = logParseEntryW3cWithin(line, limit, *w3c, entry);
+            line[length] = saved;
         } else {
             fresh();
             switch (lastLogType) {
@@ -70,6 +84,13 @@ int dispatch(char *line, std::size_t length, bool writable, const char *limit, L
                     break;
                 case 2:
                     result = logParseEntryEmwac(work, entry);
+                    break;
+                case 3:
+                    result = logParseEntryW3cWithin(work, work + textLength + LOG_PAD, *w3c, entry);
+                    break;
+                case 4:
+                    result = logParseEntryJsonWithin(work, textLength, work + textLength + LOG_PAD,
+                                                     entry);
                     break;
                 default:
                     result = logParseEntryCommonWithin(work, work + textLength + LOG_PAD, entry);
@@ -82,7 +103,7 @@ int dispatch(char *line, std::size_t length, bool writable, const char *limit, L
         }
         if (result == LOG_OTHER_SERVER || result == LOG_COMMENT) return result;
         if (result == LOG_FUTURE) future = true;
-        lastLogType = (lastLogType + 1) % 3;
+        lastLogType = (lastLogType + 1) % 5;
         if (lastLogType == start) {
             logLineWasFuture = future;
             return result;
@@ -103,7 +124,8 @@ int logParseLine(const char *line, std::size_t length, LogEntry &entry) {
     return dispatch(const_cast<char *>(line), length, false, nullptr, entry);
 }
 
-int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry) {
+int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry,
+                        LogW3cFields *w3c) {
     if (length > static_cast<std::size_t>(LOG_LINE_MAX)) length = LOG_LINE_MAX;
-    return dispatch(line, length, true, limit, entry);
+    return dispatch(line, length, true, limit, entry, w3c);
 }

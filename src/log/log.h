@@ -1,5 +1,6 @@
 // The log entry record and the parsers that fill it from one line of every supported
-// format: common and combined, Microsoft IIS standard, EMWAC, referer logs and agent logs.
+// format: common and combined, Microsoft IIS standard, EMWAC, W3C extended, referer logs
+// and agent logs.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -49,11 +50,22 @@ struct LogEntry {
 // "jan" .. "dec"; a name's index plus one is its month number.
 extern const char *const monthnames[12];
 
-// Format tried first for the next line: 0 common/combined, 1 IIS, 2 EMWAC.
+// Format tried first for the next line: 0 common/combined, 1 IIS, 2 EMWAC, 3 W3C,
+// 4 JSON lines.
 extern int lastLogType;
 // Set whenever the dispatcher gives LOG_NOT_THIS_FORMAT: 1 when a format read the line as
 // an entry dated more than three years ahead (the line is then still a known one).
 extern int logLineWasFuture;
+
+// The W3C extended format's field map of one log source, set by its latest "#Fields:"
+// line (and the date of its latest "#Date:" line, for logs without a date field).
+constexpr int LOG_W3C_COLUMNS = 64;  // columns beyond these are read but not used
+struct LogW3cFields {
+    int columns;                          // fields named, 0 before any "#Fields:" line
+    unsigned present;                     // one bit per kind of field named
+    unsigned char kind[LOG_W3C_COLUMNS];  // what each column holds
+    char date[11];                        // yyyy-mm-dd, or empty
+};
 
 // Parses one line (at most LOG_LINE_MAX characters are looked at) into entry, trying
 // the format that worked last first; applies the configured time offset. The line is
@@ -64,15 +76,23 @@ int logParseEntry(const char *line, LogEntry &entry);
 int logParseLine(const char *line, std::size_t length, LogEntry &entry);
 // The same for a line the caller lets the parser change for the time of the call: its
 // byte at length is overwritten and put back, and the bytes after it up to limit may
-// be read. The common format is then read where the line stands.
-int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry);
+// be read. The common format is then read where the line stands. With w3c, the line
+// comes from the log source whose field map that is: its directives update the map, and
+// its data lines may be W3C entries.
+int logParseLineInPlace(char *line, std::size_t length, const char *limit, LogEntry &entry,
+                        LogW3cFields *w3c = nullptr);
 
 // The single-format parsers cut text while tokenizing.
 int logParseEntryCommon(char *text, LogEntry &entry);
 int logParseEntryMicrosoft(char *text, LogEntry &entry);
 int logParseEntryEmwac(char *text, LogEntry &entry);
+// Caddy, Traefik and nginx (escape=json) access logs, one JSON object a line.
+int logParseEntryJson(char *text, LogEntry &entry);
 int logParseEntryReferer(char *text, LogEntry &entry);
 int logParseEntryUseragent(char *text, LogEntry &entry);
+int logParseEntryW3c(char *text, const LogW3cFields &fields, LogEntry &entry);
+// Reads a directive line ("#...", length characters, need not be terminated) into fields.
+void logW3cDirective(const char *line, std::size_t length, LogW3cFields &fields);
 
 // Files one trailing IIS field into the referer or the agent.
 void parseMicrosoftExtraField(const char *field, LogEntry &entry);

@@ -15,6 +15,8 @@
 // into the record. It therefore reads a line where the log reader holds it, and only a
 // line that it rejects is copied for the other formats. A delimiter is overwritten only
 // where a reader needs a terminated token, and put back afterwards.
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -156,7 +158,7 @@ unsigned digitAt(const unsigned char *t, int i) {
 
 // Whether the 27 characters at t have the shape "[dd/aaa/dddd:dd:dd:dd sdddd": digits,
 // letters, these punctuation marks and a sign.
-bool usualDateShape(const unsigned char *t) {
+[[gnu::always_inline]] inline bool usualDateShape(const unsigned char *t) {
     if (t[22] != '+' && t[22] != '-') return false;
     if (!(charIsAlpha(t[4]) && charIsAlpha(t[5]) && charIsAlpha(t[6]))) return false;
 #if defined(__SSE2__)
@@ -187,7 +189,8 @@ bool usualDateShape(const unsigned char *t) {
 // reader; any other shape returns false and takes the general way. For this exact shape
 // sscanf's reading is plain: fixed runs of digits, three non-blanks, one blank. The
 // month comes back as its number (0 for letters that name no month).
-bool readUsualDate(const char *token, std::size_t length, LogEntry &entry, int *month) {
+[[gnu::always_inline]] inline bool readUsualDate(const char *token, std::size_t length,
+                                                 LogEntry &entry, int *month) {
     if (length != 27) return false;
     const unsigned char *t = reinterpret_cast<const unsigned char *>(token);
     if (!usualDateShape(t)) return false;
@@ -317,6 +320,115 @@ bool looksLikeHost(const char *token, std::size_t length) {
 
 bool isServerName(const char *token, std::size_t length) {
     return std::strlen(serverName) == length && std::memcmp(token, serverName, length) == 0;
+}
+
+// Whether a token has the shape of a virtual host with its port ("www.example.com:80"), the
+// first field of a vhost_combined line: a name of letters, digits, dots, hyphens and
+// underscores, a colon and one to five digits. An IPv6 address is no such name.
+[[gnu::always_inline]] inline bool looksLikeVhost(const char *token, std::size_t length) {
+    std::size_t i = length;
+    while (i > 0 && charIsDigit(static_cast<unsigned char>(token[i - 1]))) i--;
+    if (i == length || length - i > 5 || i < 2 || token[i - 1] != ':') return false;
+    for (std::size_t k = 0; k + 1 < i; k++) {
+        unsigned char c = static_cast<unsigned char>(token[k]);
+        if (!charIsAlpha(c) && !charIsDigit(c) && c != '.' && c != '-' && c != '_') return false;
+    }
+    return true;
+}
+
+// Whether a token may be a client's name or address: an ident field ("-") is not.
+bool looksLikeClient(const char *token, std::size_t length) {
+    if (length == 1 && token[0] == '-') return false;
+    for (std::size_t k = 0; k < length; k++) {
+        unsigned char c = static_cast<unsigned char>(token[k]);
+        if (!charIsAlpha(c) && !charIsDigit(c) && c != '.' && c != ':' && c != '-' && c != '_')
+            return false;
+    }
+    return true;
+}
+
+// The bracket that opens the date, for a user field that may hold blanks and brackets:
+// the last "[" or "{" after one blank that stands before the first quote (not escaped)
+// following the first "]" or "}" from text on, and after text; nullptr when there is none.
+char *dateOpening(char *text) {
+    char *c = text;
+    while (*c && *c != ']' && *c != '}') c++;
+    if (!*c) return nullptr;
+    char *q = c + 1;
+    while (*q && (*q != '"' || escapedQuote(c + 1, q))) q++;
+    if (!*q) return nullptr;
+    for (char *o = q - 1; o > text; o--)
+        if ((*o == '[' || *o == '{') && blanks.has(static_cast<unsigned char>(o[-1])) &&
+            !blanks.has(static_cast<unsigned char>(o[-2])))
+            return o;
+    return nullptr;
+}
+
+// Whether a word holds a "]" or "}".
+[[gnu::always_inline]] inline bool hasClosing(const char *token, std::size_t length) {
+    for (std::size_t k = 0; k < length; k++)
+        if ((token[k] | 0x20) == '}') return true;
+    return false;
+}
+
+// The ident field; with serverName set it is left empty, and a host name other than the
+// server's makes the entry another server's.
+[[gnu::always_inline]] inline bool readIdent(const char *token, std::size_t length, LogEntry &entry,
+                                             const char *limit) {
+    if (!serverName)
+        logCopyField(entry.ident, sizeof entry.ident, token, length, limit);
+    else if (looksLikeHost(token, length) && !isServerName(token, length))
+        return false;
+    return true;
+}
+
+// The fields before the date when they are not one word each: a user name with blanks or
+// brackets, or a vhost_combined line's leading virtual host. line is where the line
+// begins. Leaves tokens at the date's bracket.
+[[gnu::noinline]] int readHead(Tokens &tokens, LogEntry &entry, char *line) {
+    auto word = [](char *&at, std::size_t &length) {
+        while (blanks.has(static_cast<unsigned char>(*at))) at++;
+        char *start = at;
+        while (!blanks.stop[static_cast<unsigned char>(*at)]) at++;
+        length = static_cast<std::size_t>(at - start);
+        return start;
+    };
+    std::size_t firstLength, secondLength;
+    const char *first = word(line, firstLength);
+    const char *second = word(line, secondLength);
+    char *text = line;
+    bool vhostShape = looksLikeVhost(first, firstLength);
+    const char *limit = tokens.limit;
+    entry.ident[0] = entry.authuser[0] = '\0';
+    if (!vhostShape && !readIdent(second, secondLength, entry, limit)) return LOG_OTHER_SERVER;
+    while (blanks.has(static_cast<unsigned char>(*text))) text++;
+    char *open = dateOpening(text);
+    if (!open) return LOG_NOT_THIS_FORMAT;
+    char *end = open;
+    while (blanks.has(static_cast<unsigned char>(end[-1]))) end--;
+    char *user = text;
+    if (vhostShape) {
+        char *gap = user;
+        while (gap < end && !blanks.has(static_cast<unsigned char>(*gap))) gap++;
+        if (gap < end && looksLikeClient(second, secondLength)) {
+            std::size_t name = firstLength;
+            while (first[name - 1] != ':') name--;
+            name--;
+            if (serverName &&
+                (std::strlen(serverName) != name || strncasecmp(first, serverName, name) != 0))
+                return LOG_OTHER_SERVER;
+            logCopyLowerField(entry.site, sizeof entry.site, second, secondLength, limit);
+            if (!readIdent(user, static_cast<std::size_t>(gap - user), entry, limit))
+                return LOG_OTHER_SERVER;
+            for (user = gap; blanks.has(static_cast<unsigned char>(*user));) user++;
+        } else if (!readIdent(second, secondLength, entry, limit)) {
+            return LOG_OTHER_SERVER;
+        }
+    }
+    logCopyField(entry.authuser, sizeof entry.authuser, user, static_cast<std::size_t>(end - user),
+                 limit);
+    tokens.position = open;
+    return LOG_OK;
 }
 
 bool isTrailerEnd(char c) {
@@ -450,23 +562,44 @@ bool isTrailerEnd(char c) {
 [[gnu::always_inline]] inline int parseCommonFields(Tokens &tokens, LogEntry &entry) {
     logEntryClear(entry);
     const char *limit = tokens.limit;
+    char *line = tokens.position;
 
     char *token = tokens.next(blanks, LogCandidatesLow());
     if (!token || token[0] == '[') return LOG_NOT_THIS_FORMAT;
     logCopyLowerField(entry.site, sizeof entry.site, token, tokens.length, limit);
 
     if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
-    if (!serverName)
-        logCopyField(entry.ident, sizeof entry.ident, token, tokens.length, limit);
-    else if (looksLikeHost(token, tokens.length) && !isServerName(token, tokens.length))
-        return LOG_OTHER_SERVER;
-
-    if (!(token = tokens.next(blanks, LogCandidatesLow()))) return LOG_NOT_THIS_FORMAT;
-    logCopyField(entry.authuser, sizeof entry.authuser, token, tokens.length, limit);
-
-    if (!(token = tokens.next(dateEnd, CandidatesDateEnd()))) return LOG_NOT_THIS_FORMAT;
+    // The usual layout: one-word ident and user, the usual date, then the request. The date
+    // is the last bracketed one before the request, so a "]" or "}" in the user or
+    // anything but a blank between the date and the request takes the general way, as
+    // does a vhost_combined line, whose client stands where the ident does.
     int month = 0;
-    if (readUsualDate(token, tokens.length, entry, &month)) {
+    bool usual = false;
+    bool general = false;
+    if (!readIdent(token, tokens.length, entry, limit)) {
+        const char *first = line;
+        while (blanks.has(static_cast<unsigned char>(*first))) first++;
+        const char *end = first;
+        while (!blanks.stop[static_cast<unsigned char>(*end)]) end++;
+        if (!looksLikeVhost(first, static_cast<std::size_t>(end - first))) return LOG_OTHER_SERVER;
+        general = true;
+    }
+    if (!general && (token = tokens.next(blanks, LogCandidatesLow()))) {
+        if (*tokens.position == '[' && !hasClosing(token, tokens.length)) {
+            logCopyField(entry.authuser, sizeof entry.authuser, token, tokens.length, limit);
+            token = tokens.next(dateEnd, CandidatesDateEnd());
+            const char *close = tokens.end;
+            usual = (*close == ']' || *close == '}') && close[1] == ' ' && close[2] == '"' &&
+                    readUsualDate(token, tokens.length, entry, &month);
+        }
+    }
+    if (!usual) {
+        int head = readHead(tokens, entry, line);
+        if (head != LOG_OK) return head;
+        token = tokens.next(dateEnd, CandidatesDateEnd());
+        usual = readUsualDate(token, tokens.length, entry, &month);
+    }
+    if (usual) {
         entry.year = logTwoDigitYear(entry.year);
         if (entry.year > nowBreakdown.tm_year + 1900 + 3) return LOG_FUTURE;
         entry.month = month;

@@ -71,10 +71,19 @@ int parseFormattedDate(const char *text, int *month, int *day, int *year) {
     const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
     int values[3] = {0, 0, 0};  // month, day, year
     int digits[3] = {0, 0, 0};
+    bool fullYear = false;
     for (const char *f = format; *f && *s; f++) {
         int which = dateLetter(*f);
         if (which < 0) {
             s++;
+        } else if (which == 2 && !digits[2] && charIsDigit(s[0]) && charIsDigit(s[1]) &&
+                   charIsDigit(s[2]) && charIsDigit(s[3]) && !charIsDigit(s[4])) {
+            // A year written with four digits is that year, whatever the template's width.
+            values[2] = (s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0');
+            digits[2] = 4;
+            fullYear = true;
+            s += 4;
+            while (dateLetter(f[1]) == 2) f++;
         } else if (charIsDigit(*s)) {
             if (values[which] < 100000000) values[which] = values[which] * 10 + (*s - '0');
             digits[which]++;
@@ -84,7 +93,7 @@ int parseFormattedDate(const char *text, int *month, int *day, int *year) {
     if (!digits[0] || !digits[1] || !digits[2]) return 0;
     *month = values[0];
     *day = values[1];
-    *year = logTwoDigitYear(values[2]);
+    *year = fullYear ? values[2] : logTwoDigitYear(values[2]);
     return 1;
 }
 

@@ -110,7 +110,7 @@ bool blankLine(const char *line, std::size_t length) {
     while ((length = logReaderLine(reader, lineBuffer, LOG_LINE_SIZE, &line, &limit)) > 0) {
         std::size_t size = static_cast<std::size_t>(length);
         logLinesRead++;
-        int result = logParseLineInPlace(line, size, limit, entry);
+        int result = logParseLineInPlace(line, size, limit, entry, &source.w3c);
         if (result != LOG_OK)
             tallyLine(result, line, size, source);
         else if (!source.recognised)
@@ -146,6 +146,7 @@ void addSource(char *name, LogReader *reader, bool keepOpen) {
     source.recognised = keepOpen ? 1 : 0;
     source.unnoted = 0;
     source.sample = nullptr;
+    source.w3c = LogW3cFields{};
     if (!readEntry(reader, source.head, source)) source.hasEntry = 0;
     source.position = logReaderTell(reader);
     if (source.hasEntry && keepOpen) {

@@ -19,6 +19,7 @@ struct LogSource {
     int recognised;      // 1 once a line of the file was recognised; always for a lone file
     long unnoted;        // its unrecognised lines, while none was recognised
     char *sample;        // its first unrecognised line (as logFirstUnrecognised), or null
+    LogW3cFields w3c;    // its W3C field map, which its own directives set
 };
 
 extern LogReader *logStdin;  // standard input while the stream reads it, else null

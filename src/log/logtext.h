@@ -71,6 +71,13 @@ std::size_t logDecodeUrl(char *target, std::size_t targetSize, const char *sourc
 
 // logParseEntryCommon over a terminated text that may be read up to limit.
 int logParseEntryCommonWithin(char *text, const char *limit, LogEntry &entry);
+// logParseEntryW3c over a terminated text that may be read up to limit; text is not changed.
+int logParseEntryW3cWithin(const char *text, const char *limit, const LogW3cFields &fields,
+                           LogEntry &entry);
+
+// logParseEntryJson over length characters that may be read up to limit (none: a copy).
+int logParseEntryJsonWithin(const char *text, std::size_t length, const char *limit,
+                            LogEntry &entry);
 
 // Letters, digits and dots only, with at least one dot.
 bool logLooksLikeHost(const char *token);

@@ -128,4 +128,76 @@ TEST_F(AccountingE2e, DayCountsForWeeklyAndMonthlyPeriods) {
     EXPECT_NE(p.find("03/31/24</td><td align=\"right\">0</td>"), std::string::npos);
 }
 
+// Caddy, Traefik (gzipped) and nginx JSON access logs of one directory, in summary mode.
+TEST(JsonLogsE2e, CaddyTraefikAndNginxAreCountedAlike) {
+    TempDir dir;
+    std::string logs = dir.file("logs"), reports = dir.file("reports");
+    std::filesystem::create_directories(logs);
+    std::filesystem::create_directory(reports);
+    auto caddy = [](double ts, const std::string &ip, const std::string &uri,
+                    const std::string &headers, int size, int status) {
+        return R"({"level":"info","ts":)" + std::to_string(ts) +
+               R"(,"logger":"http.log.access.log0","msg":"handled request","request":)"
+               R"({"remote_ip":")" +
+               ip +
+               R"(","proto":"HTTP/2.0","method":"GET","host":)"
+               R"("example.com","uri":")" +
+               uri + R"(","headers":{)" + headers + R"(}},"duration":0.001,"size":)" +
+               std::to_string(size) + R"(,"status":)" + std::to_string(status) + "}\n";
+    };
+    const std::string ua = R"("User-Agent":["Caddy-UA/1.0"])";
+    writeFile(logs + "/caddy.log",
+              caddy(1709557200.5, "10.0.0.1", "/index.html", ua + R"(,"Referer":["http://r.ex/a"])",
+                    1000, 200) +
+                  R"({"level":"info","ts":1709557260.1,"logger":"tls","msg":"renewed"})"
+                  "\n"
+                  R"({"level":"error","ts":1709557270.1,"logger":"http.log.error","msg":"dial",)"
+                  R"("request":{"remote_ip":"10.0.0.1","method":"GET","uri":"/error.html"}})"
+                  "\n" +
+                  caddy(1709557320.75, "10.0.0.2", "/b.html?x=1", ua, 500, 200) +
+                  caddy(1709557380, "10.0.0.1", "/missing.html", ua, 0, 404));
+    writeFile(logs + "/traefik.log",
+              R"({"ClientHost":"10.0.0.3","DownstreamContentSize":2000,"DownstreamStatus":200,)"
+              R"("RequestMethod":"GET","RequestPath":"/index.html","RequestProtocol":"HTTP/1.1",)"
+              R"("StartUTC":"2024-03-04T13:05:00.123456789Z","request_Referer":"-",)"
+              R"("request_User-Agent":"Traefik-UA/2.0","level":"info"})"
+              "\n"
+              R"({"ClientHost":"10.0.0.3","DownstreamContentSize":0,"DownstreamStatus":304,)"
+              R"("RequestMethod":"GET","RequestPath":"/c.html","RequestProtocol":"HTTP/1.1",)"
+              R"("StartUTC":"2024-03-04T13:06:00Z","request_User-Agent":"Traefik-UA/2.0"})"
+              "\n");
+    ASSERT_EQ(std::system(("gzip -n -f " + logs + "/traefik.log").c_str()), 0);
+    writeFile(logs + "/nginx.log",
+              R"({"time_local":"04/Mar/2024:13:10:00 +0000","remote_addr":"10.0.0.4",)"
+              R"("request":"GET /index.html HTTP/1.1","status":"200","body_bytes_sent":"3000",)"
+              R"("http_referer":"http://r.ex/a","http_user_agent":"Nginx-UA/3.0"})"
+              "\n"
+              R"({"time_iso8601":"2024-03-04T13:11:00+00:00","remote_addr":"10.0.0.4",)"
+              R"("request_method":"GET","request_uri":"/b.html","status":"200",)"
+              R"("body_bytes_sent":"400","http_referer":"","http_user_agent":"Nginx-UA/3.0"})"
+              "\n");
+    std::string config = dir.file("q.conf");
+    writeFile(config, minimalConfig(reports, "logfile " + logs + "\nreferers yes\n"));
+    RunResult r = runQuorvel({"-c", config, "-s"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string p = readFile(reports + "/summary.html");
+    auto row = [](const std::string &first, const std::string &count, const std::string &bytes) {
+        return first + "</td><td align=\"right\">" + count + "</td><td align=\"right\">" + bytes +
+               "</td>";
+    };
+    EXPECT_NE(p.find(row("13:00", "6", "6,900")), std::string::npos) << p;
+    EXPECT_NE(p.find(row("/index.html</a>", "3", "6,000")), std::string::npos);
+    EXPECT_NE(p.find(row("/b.html</a>", "2", "900")), std::string::npos);
+    EXPECT_NE(p.find(row("http://r.ex/a</a>", "2", "4,000")), std::string::npos);
+    EXPECT_NE(p.find(row("Caddy-UA/1.0", "2", "1,500")), std::string::npos);
+    EXPECT_NE(p.find(row("Traefik-UA/2.0", "2", "2,000")), std::string::npos);
+    EXPECT_NE(p.find(row("Nginx-UA/3.0", "2", "3,400")), std::string::npos);
+    for (const char *code : {"200</td><td>OK", "304</td><td>Not Modified", "404</td><td>Not Found"})
+        EXPECT_NE(p.find(code + std::string("</td><td align=\"right\">") +
+                         (code[0] == '2' ? "5" : "1") + "<"),
+                  std::string::npos)
+            << code;
+    EXPECT_EQ(p.find("/error.html"), std::string::npos);
+}
+
 }  // namespace

@@ -390,9 +390,9 @@ TEST_F(HostileLog, LinesOfImpossibleDaysAreNotEntries) {
 }
 
 TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
-    // A user name with blanks and brackets, logged as a server logs it (quotes escaped),
-    // reads as an entry dated next year: it lies after the end of the run and is
-    // skipped, but the entries after it are still read.
+    // A user name with blanks, brackets and a date of next year, logged as a server logs
+    // it (quotes escaped): the entry's date is the last one before the request, so the
+    // forged one neither dates it nor ends the reading.
     int nextYear = civilDaysFromToday(0).year + 1;
     std::string forged =
         "10.6.6.6 - x [01/Jan/" + std::to_string(nextYear) +
@@ -425,6 +425,54 @@ TEST(HostileLogDates, ForgedDateInAUserNameDoesNotEndTheReading) {
         EXPECT_EQ(readFile(dir.file("database.dat")).find(std::to_string(nextYear) + "\t"),
                   std::string::npos);
     }
+}
+
+// The summary page of a log: its dates, the entries and the users, as text.
+std::string summaryOf(const std::string &config, const std::string &log) {
+    TempDir dir;
+    RunResult run =
+        analyse(dir, "totals\n* All\nend totals\nauthusers yes\ndns no\n" + config, log, {"-s"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return readFile(dir.file("summary.html"));
+}
+
+TEST(HostileLogDates, UserNamesWithBlanksAndForgedDatesAreKept) {
+    std::string page = summaryOf(
+        "",
+        "10.0.0.3 - John Smith [15/Jun/2024:12:00:00 +0000] \"GET /c.html HTTP/1.0\" 200 5\n"
+        "10.0.0.4 - a [01/Jan/2030:00:00:00 +0000] b [16/Jun/2024:13:00:00 +0000] \"GET "
+        "/d.html HTTP/1.0\" 200 100\n");
+    EXPECT_NE(page.find("<h2>Summary from 06/15/24 to 06/16/24"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>John Smith</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>a [01/Jan/2030:00:00:00 +0000] b</td><td align=\"right\">1</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">2</td>"), std::string::npos);
+}
+
+TEST(HostileLogDates, VirtualHostLinesCountForTheirServer) {
+    const std::string log =
+        "www.example.com:80 10.0.0.1 - - [15/Jun/2024:10:00:00 +0000] \"GET /a.html HTTP/1.0\" 200 "
+        "100 \"-\" \"ua\"\n"
+        "Other.Example.org:443 2001:db8::2 - J S [15/Jun/2024:11:00:00 +0000] \"GET /b.html "
+        "HTTP/1.0\" 200 100 \"-\" \"ua\"\n"
+        "host:8080 - - [15/Jun/2024:12:00:00 +0000] \"GET /c.html HTTP/1.0\" 200 100\n";
+    std::string page = summaryOf("", log);
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">3</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<td>J S</td>"), std::string::npos);
+    page = summaryOf("servername WWW.example.com\n", log);
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">2</td>"), std::string::npos) << page;
+    EXPECT_EQ(page.find("/b.html"), std::string::npos);
+}
+
+TEST(HostileLogDates, IisYearsOfFourDigitsAreThoseYears) {
+    const std::string tail =
+        ", 10:00:00, W3SVC, WEB1, 10.0.0.2, 40, 200, 1234, 200, 0, GET, /a.htm, -,\n";
+    std::string page =
+        summaryOf("", "10.0.0.1, -, 6/10/2009" + tail + "10.0.0.1, -, 6/11/09" + tail);
+    EXPECT_NE(page.find("<h2>Summary from 06/10/09 to 06/11/09"), std::string::npos) << page;
+    EXPECT_NE(page.find("<tr><td>All</td><td align=\"right\">2</td>"), std::string::npos);
+    page = summaryOf("msdateformat dd/mm/yy\n", "10.0.0.1, -, 10/06/2009" + tail);
+    EXPECT_NE(page.find("<h2>Summary from 06/10/09 to 06/10/09"), std::string::npos) << page;
 }
 
 TEST(HostileLogForgery, EscapedQuoteInTheRequestForgesNoStatusOrBytes) {

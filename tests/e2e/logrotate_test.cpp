@@ -121,4 +121,99 @@ TEST_F(LogrotateE2e, CompressedFilesAloneAndOnStandardInput) {
     }
 }
 
+// An IIS W3C extended log whose server restarted with other fields: one line of another
+// site, one line short of a field.
+const char kW3c[] =
+    "#Software: Microsoft Internet Information Services 10.0\n"
+    "#Version: 1.0\n"
+    "#Date: 2024-03-05 08:00:00\n"
+    "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip "
+    "cs(User-Agent) cs(Referer) sc-status sc-substatus sc-win32-status sc-bytes time-taken\n"
+    "2024-03-05 08:00:01 W3SVC1 10.0.0.2 GET /index.htm - 80 - 192.168.1.10 "
+    "Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64) - 200 0 0 5000 15\n"
+    "2024-03-05 08:00:02 W3SVC1 10.0.0.2 GET /search.aspx q=w3c 80 - 192.168.1.10 "
+    "Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64) http://www.example.com/index.htm 200 0 0 3000 31\n"
+    "2024-03-05 08:00:03 W3SVC2 10.0.0.2 GET /other.htm - 80 - 192.168.1.11 curl/8.0 - 200 0 0 "
+    "9999 1\n"
+    "2024-03-05 08:00:04 W3SVC1 10.0.0.2 GET /short.htm - 80 - 192.168.1.12 curl/8.0 - 200 0 0 "
+    "1200\n"
+    "2024-03-05 08:00:05 W3SVC1 10.0.0.2 GET /nothere.htm - 80 - 192.168.1.12 curl/8.0 - 404 0 2 "
+    "1200 0\n"
+    "#Software: Microsoft Internet Information Services 10.0\n"
+    "#Version: 1.0\n"
+    "#Date: 2024-03-05 09:00:00\n"
+    "#Fields: date time s-sitename cs-method cs-uri-stem c-ip cs(User-Agent) cs(Referer) sc-status "
+    "sc-bytes\n"
+    "2024-03-05 09:00:01 W3SVC1 GET /index.htm 192.168.1.13 Wget/1.21 "
+    "http://www.example.com/search.aspx?q=w3c 200 5000\n"
+    "2024-03-05 09:00:02 W3SVC1 GET /logo.gif 192.168.1.13 Wget/1.21 - 304 0\n";
+
+TEST_F(LogrotateE2e, W3cExtendedLogIsCounted) {
+    // As one file, and split at the restart into two files of a directory, each read with
+    // its own fields.
+    std::string log = dir.file("u_ex240305.log"), logs = dir.file("w3c");
+    writeFile(log, kW3c);
+    std::string text = kW3c;
+    std::size_t restart = text.find("#Software", 1);
+    std::filesystem::create_directory(logs);
+    writeFile(logs + "/u_ex24030508.log", text.substr(0, restart));
+    writeFile(logs + "/u_ex24030509.log", text.substr(restart));
+    for (const std::string &source : {log, logs}) {
+        std::filesystem::remove(reports + "/summary.html");
+        RunResult r = run("servername W3SVC1\n", {"-s", "-l", source});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(totalOnPage("summary.html"), 4) << source;
+    }
+    std::string page = readFile(reports + "/summary.html");
+    auto row = [](const std::string &text, int accesses, const std::string &bytes) {
+        return text + "</td><td align=\"right\">" + std::to_string(accesses) +
+               "</td><td align=\"right\">" + bytes + "</td>";
+    };
+    for (const std::string &want :
+         {row("/index.htm</a>", 2, "10,000"), row("/search.aspx</a>", 1, "3,000"),
+          row("/logo.gif</a>", 1, "0"), row("http://www.example.com/index.htm</a>", 1, "3,000"),
+          row("http://www.example.com/search.aspx</a>", 1, "5,000"),
+          row("<td>Mozilla/5.0 (Windows NT 10.0; Win64; x64)", 2, "8,000"),
+          row("<td>Wget/1.21", 2, "5,000"), std::string("<td>OK</td><td align=\"right\">3<"),
+          std::string("Not Modified</td><td align=\"right\">1<"),
+          std::string("Not Found</td><td align=\"right\">1<")})
+        EXPECT_NE(page.find(want), std::string::npos) << want;
+    EXPECT_EQ(page.find("other.htm"), std::string::npos);
+    EXPECT_EQ(page.find("short.htm"), std::string::npos);
+}
+
+// A directory of a W3C log whose fields change after a restart, a vhost_combined log and a
+// gzipped Caddy log is read as one log in time order.
+TEST_F(LogrotateE2e, FormatsOfOneDirectoryMergeInTimeOrder) {
+    std::string logs = dir.file("mixed");
+    std::filesystem::create_directory(logs);
+    writeFile(logs + "/u_ex.log",
+              "#Fields: date time c-ip cs-method cs-uri-stem sc-status sc-bytes\n"
+              "2024-03-05 10:00:00 10.0.0.1 GET /w1.html 200 100\n"
+              "#Fields: date time c-ip cs-method cs-uri-stem sc-status\n"
+              "2024-03-06 10:00:00 10.0.0.1 GET /w2.html 200\n");
+    writeFile(
+        logs + "/other_vhosts_access.log",
+        "www.example.com:80 10.0.0.2 - - [05/Mar/2024:11:00:00 +0000] \"GET /v1.html HTTP/1.1\" "
+        "200 200 \"-\" \"UA\"\n"
+        "www.example.com:80 10.0.0.2 - - [06/Mar/2024:11:00:00 +0000] \"GET /v2.html HTTP/1.1\" "
+        "200 200 \"-\" \"UA\"\n");
+    writeFile(logs + "/caddy.log",
+              "{\"ts\":1709643600,\"request\":{\"remote_ip\":\"10.0.0.3\",\"method\":\"GET\","
+              "\"uri\":\"/j1.html\",\"proto\":\"HTTP/2.0\"},\"status\":200,\"size\":300}\n"
+              "{\"ts\":1709715600,\"request\":{\"remote_ip\":\"10.0.0.3\",\"method\":\"GET\","
+              "\"uri\":\"/j2.html\",\"proto\":\"HTTP/2.0\"},\"status\":200,\"size\":300}\n");
+    ASSERT_EQ(std::system(("gzip -n -f " + logs + "/caddy.log").c_str()), 0);
+    RunResult r = run("frequency daily\n", {"-l", logs, "-b", "03/05/2024", "-e", "03/06/2024"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = historyLines(reports);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string &line : lines)
+        EXPECT_NE(line.find("\t1\t                   3\t"), std::string::npos) << line;
+    std::string first = readFile(reports + "/" + std::to_string(dayNumber(3, 5, 2024)) + ".html");
+    for (const char *document : {"/w1.html", "/v1.html", "/j1.html"})
+        EXPECT_NE(first.find(document), std::string::npos) << document;
+    EXPECT_EQ(first.find("/w2.html"), std::string::npos);
+}
+
 }  // namespace

@@ -237,11 +237,10 @@ TEST_F(PeriodsE2e, OldLogEndsWithItsLastPeriod) {
 }
 
 TEST_F(PeriodsE2e, UnrecognisedLogsAreReported) {
-    std::string w3c =
-        "#Software: Internet Information Services 10.0\n#Fields: date time c-ip cs-method "
-        "cs-uri-stem\n";
-    for (int i = 0; i < 50; ++i) w3c += "2024-03-05 10:00:00 10.0.0.1 GET /x.html\n";
-    RunResult r = run("", {"-b", "03/01/2024", "-e", "03/09/2024"}, w3c);
+    std::string syslog;
+    for (int i = 0; i < 52; ++i)
+        syslog += "Mar  5 10:00:00 web1 sshd[812]: Accepted publickey for root from 10.0.0.1\n";
+    RunResult r = run("", {"-b", "03/01/2024", "-e", "03/09/2024"}, syslog);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("52 lines were read"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("combined"), std::string::npos) << r.err;

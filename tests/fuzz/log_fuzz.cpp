@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     msDateFormat = templates[(settings >> 2) % 3];
     referersFlag = (settings >> 3) & 1;
     useragentsFlag = (settings >> 1) & 1;
-    lastLogType = static_cast<int>((settings >> 3) % 3);
+    lastLogType = static_cast<int>((settings >> 3) % 5);
 
     // The line as the stream hands it over: terminated, in a buffer of its own size.
     std::vector<char> line(data + 1, data + size);
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     LogEntry *entry = &poisoned();
     int result = logParseEntry(line.data(), *entry);
     check(*entry, result);
-    if (lastLogType < 0 || lastLogType > 2) std::abort();
+    if (lastLogType < 0 || lastLogType > 4) std::abort();
 
     // Each single-format parser on a working copy of at most one line.
     std::size_t length = strnlen(line.data(), LOG_LINE_MAX);

@@ -676,3 +676,83 @@ TEST_F(ImpossibleDays, RealDaysStillParseAndAnOffsetMayMoveThem) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- JSON lines
+
+namespace {
+
+class JsonLines : public LogParse {};
+
+TEST_F(JsonLines, CaddyTraefikAndNginxFillTheRecord) {
+    EXPECT_EQ(parse(R"j({"level":"info","ts":1709557200.25,"logger":"http.log.access.log0",)j"
+                    R"j("msg":"handled request","request":{"remote_ip":"10.0.0.1","proto":)j"
+                    R"j("HTTP/2.0","method":"GET","host":"Ex.com","uri":"/A%20b.html?q=1",)j"
+                    R"j("headers":{"User-Agent":["Mozilla/5.0 (X11)"],"Referer":)j"
+                    R"j(["http://Search.example/x"]}},"bytes_read":0,"size":512,"status":200})j"
+                    "\n"),
+              LOG_OK);
+    EXPECT_EQ(describe(),
+              "10.0.0.1|-|-|-|2024-03-04 13:00:00 0|GET|/A b.html|HTTP/2.0|200|512|1|"
+              "http://search.example/x|Mozilla/5.0 (X11)");
+    EXPECT_EQ(
+        parse(R"j({"ClientHost":"10.0.0.2","DownstreamContentSize":77,"DownstreamStatus":404,)j"
+              R"j("RequestMethod":"POST","RequestPath":"/form","RequestProtocol":"HTTP/1.1",)j"
+              R"j("StartUTC":"2024-03-04T23:59:58.123456789Z","request_User-Agent":"curl/8.0",)j"
+              R"j("request_Referer":"-"})j"),
+        LOG_OK);
+    EXPECT_EQ(describe(),
+              "10.0.0.2|-|-|-|2024-03-04 23:59:58 0|POST|/form|HTTP/1.1|404|77|1||curl/8.0");
+    EXPECT_EQ(parse(R"j(  {"remote_addr":"10.0.0.3","remote_user":"ann","time_local":)j"
+                    R"j("04/Mar/2024:08:01:02 +0100","request":"GET /n.html HTTP/1.1","status":)j"
+                    R"j("304","body_bytes_sent":"0","http_referer":"","http_user_agent":"Wget"})j"),
+              LOG_OK);
+    EXPECT_EQ(describe(),
+              "10.0.0.3|-|ann|-|2024-03-04 08:01:02 100|GET|/n.html|HTTP/1.1|304|0|1||Wget");
+    EXPECT_EQ(
+        parse(R"j({"remote_addr":"10.0.0.4","time_iso8601":"2024-03-04T08:01:02-05:30",)j"
+              R"j("request_method":"HEAD","request_uri":"http://WWW.X.org/P","status":200})j"),
+        LOG_OK);
+    EXPECT_EQ(describe(),
+              "10.0.0.4|-|-|www.x.org|2024-03-04 08:01:02 -530|HEAD|http://www.x.org/P||"
+              "200|0|0||");
+}
+
+TEST_F(JsonLines, OtherRecordsAndBrokenLinesAreNoEntries) {
+    EXPECT_EQ(parse(R"j({"level":"info","ts":1709557200.2,"logger":"tls","msg":"cert renewed"})j"),
+              LOG_NOT_THIS_FORMAT);
+    EXPECT_EQ(parse(R"j({"level":"error","ts":1709557200.2,"logger":"http.log.error","request":)j"
+                    R"j({"remote_ip":"10.0.0.1","method":"GET","uri":"/"},"msg":"dial tcp"})j"),
+              LOG_NOT_THIS_FORMAT);
+    EXPECT_EQ(
+        parse(R"j({"request":{"remote_ip":"10.0.0.1","method":"GET","uri":"/"},"status":200)j"),
+        LOG_NOT_THIS_FORMAT);
+    EXPECT_NE(parse(R"j({"remote_addr":"1.2.3.4","time_local":"04/Mar/9999:08:01:02 +0000",)j"
+                    R"j("request":"GET / HTTP/1.1","status":200})j"),
+              LOG_OK);
+    EXPECT_EQ(logLineWasFuture, 1);
+    EXPECT_NE(
+        parse(R"j({"remote_addr":"h","time_iso8601":"20x4-03-04T08:01:02Z","request":"GET /",)j"
+              R"j("status":200})j"),
+        LOG_OK);
+    // The format that read the last line is tried first, and the rotation comes back.
+    ASSERT_EQ(parse(kCommon), LOG_OK);
+    EXPECT_EQ(lastLogType, 0);
+    EXPECT_EQ(parse(R"j({"ClientHost":"h","RequestMethod":"GET","RequestPath":"/",)j"
+                    R"j("DownstreamStatus":200,"StartUTC":"2024-03-04T00:00:00Z"})j"),
+              LOG_OK);
+    EXPECT_EQ(lastLogType, 4);
+    ASSERT_EQ(parse(kCommon), LOG_OK);
+    EXPECT_EQ(lastLogType, 0);
+}
+
+TEST_F(JsonLines, EpochAndOffsetCarryAcrossDays) {
+    offsetHours = 2;
+    ASSERT_EQ(parse(R"j({"ts":951868799.9,"request":{"remote_ip":"h","method":"GET","uri":"/"},)j"
+                    R"j("status":200})j"),
+              LOG_OK);
+    // 2000-02-29 23:59:59 UTC, two hours later: day 30 of February, which the day numbers
+    // carry into March.
+    EXPECT_EQ(describe(), "h|-|-|-|2000-02-30 01:59:59 0|GET|/||200|0|0||");
+}
+
+}  // namespace

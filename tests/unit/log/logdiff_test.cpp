@@ -4,7 +4,9 @@
 // many generated and mutated lines under every setting that changes parsing. The time
 // offset is checked against dates worked out by hand instead.
 #include <gtest/gtest.h>
+#include <strings.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -157,6 +159,33 @@ int parseTrailingFields(LogTokenizer &tokens, LogEntry &entry) {
     return LOG_OK;
 }
 
+// A virtual host with its port, "name:port", as the first field of a vhost_combined line.
+bool vhostShaped(const char *token) {
+    const char *colon = std::strrchr(token, ':');
+    std::size_t port = colon ? std::strlen(colon + 1) : 0;
+    if (!colon || colon == token || port < 1 || port > 5) return false;
+    for (const char *p = colon + 1; *p; p++)
+        if (!charIsDigit(static_cast<unsigned char>(*p))) return false;
+    for (const char *p = token; p < colon; p++)
+        if (!std::isalnum(static_cast<unsigned char>(*p)) && !std::strchr(".-_", *p)) return false;
+    return true;
+}
+
+bool looksLikeClient(const char *token) {
+    if (std::strcmp(token, "-") == 0) return false;
+    for (const char *p = token; *p; p++)
+        if (!std::isalnum(static_cast<unsigned char>(*p)) && !std::strchr(".:-_", *p)) return false;
+    return true;
+}
+
+bool readIdent(char *token, LogEntry &entry) {
+    if (!serverName)
+        logCopyLength(entry.ident, token, std::strlen(token), LOG_HOST_MAX);
+    else if (logLooksLikeHost(token) && std::strcmp(token, serverName) != 0)
+        return false;
+    return true;
+}
+
 int parseEntryCommon(char *text, LogEntry &entry) {
     logEntryClear(entry);
     LogTokenizer tokens(text);
@@ -166,14 +195,44 @@ int parseEntryCommon(char *text, LogEntry &entry) {
     logCopyLength(entry.site, token, tokens.length, LOG_HOST_MAX);
     convertLower(entry.site);
 
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    if (!serverName)
-        logCopyLength(entry.ident, token, tokens.length, LOG_HOST_MAX);
-    else if (logLooksLikeHost(token) && std::strcmp(token, serverName) != 0)
-        return LOG_OTHER_SERVER;
+    char *first = token;
+    bool vhostShape = vhostShaped(first);
+    char *second = tokens.next(blanks);
+    if (!second) return LOG_NOT_THIS_FORMAT;
+    if (!vhostShape && !readIdent(second, entry)) return LOG_OTHER_SERVER;
 
-    if (!(token = tokens.next(blanks))) return LOG_NOT_THIS_FORMAT;
-    logCopyLength(entry.authuser, token, tokens.length, LOG_HOST_MAX);
+    // The date is the last bracket after one blank before the first unescaped quote that
+    // follows the first closing bracket; the user is everything before it.
+    char *head = tokens.position;
+    while (blanks.has(static_cast<unsigned char>(*head))) head++;
+    char *close = std::strpbrk(head, "]}");
+    char *quoted = close ? close + 1 : nullptr;
+    while (quoted && *quoted &&
+           (*quoted != '"' || escapedLast(close + 1, static_cast<std::size_t>(quoted - close))))
+        quoted++;
+    if (quoted && !*quoted) quoted = nullptr;
+    char *open = nullptr;
+    for (char *o = head + 1; quoted && o < quoted; o++)
+        if ((*o == '[' || *o == '{') && blanks.has(static_cast<unsigned char>(o[-1])) &&
+            !blanks.has(static_cast<unsigned char>(o[-2])))
+            open = o;
+    if (!open) return LOG_NOT_THIS_FORMAT;
+    std::string user(head, open);
+    while (blanks.has(static_cast<unsigned char>(user.back()))) user.pop_back();
+    std::size_t gap = user.find_first_of(" \t\r\n");
+    if (vhostShape && gap != std::string::npos && looksLikeClient(second)) {
+        std::string name(first, std::strrchr(first, ':'));
+        if (serverName && strcasecmp(name.c_str(), serverName) != 0) return LOG_OTHER_SERVER;
+        logCopyLength(entry.site, second, std::strlen(second), LOG_HOST_MAX);
+        convertLower(entry.site);
+        std::string ident = user.substr(0, gap);
+        if (!readIdent(ident.data(), entry)) return LOG_OTHER_SERVER;
+        user.erase(0, user.find_first_not_of(" \t\r\n", gap));
+    } else if (vhostShape && !readIdent(second, entry)) {
+        return LOG_OTHER_SERVER;
+    }
+    logCopyLength(entry.authuser, user.c_str(), user.size(), LOG_HOST_MAX);
+    tokens.position = open;
 
     if (!(token = tokens.next(dateEnd))) return LOG_NOT_THIS_FORMAT;
     char monthName[4] = "";
@@ -348,10 +407,17 @@ std::string generateLine(Random &r) {
                                         "WWW.EXAMPLE.COM",
                                         "x\x01y",
                                         "[10.0.0.1",
-                                        "h\xe9te.example"};
+                                        "h\xe9te.example",
+                                        "2001:db8::1",
+                                        "host:8080"};
     static const char *const idents[] = {
         "-", "-", "www.example.com", "other.example.org", "user", "WWW.example.com", "a.b-c"};
-    static const char *const users[] = {"-", "-", "bob", "Alice", "x.y", "{user}"};
+    static const char *const users[] = {
+        "-",   "-",      "bob",        "Alice",
+        "x.y", "{user}", "John Smith", "a [01/Jan/2030:00:00:00 +0000] b",
+        "x]y", "[u",     "q] \\\"r"};
+    static const char *const vhosts[] = {"www.example.com:80", "Other.Example:443",
+                                         "WWW.Example.COM:8080", "a_b:1"};
     static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec",
                                          "OCT", "oCt", "Foo", "Ja",  "Sept"};
@@ -444,6 +510,7 @@ std::string generateLine(Random &r) {
         default:
             break;
     }
+    if (r.percent(15)) line += std::string(r.pick(vhosts)) + " ";
     line += r.pick(hosts);
     line += " ";
     line += r.pick(idents);

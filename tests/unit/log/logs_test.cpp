@@ -650,4 +650,51 @@ TEST_F(LogStream, LinesInPlaceAreThePiecesThatAreCopied) {
     }
 }
 
+class LogLineLayouts : public ::testing::Test {
+  protected:
+    void SetUp() override { parserSettingsReset(); }
+    void TearDown() override { parserSettingsClear(); }
+    LogEntry entry;
+};
+
+TEST_F(LogLineLayouts, UserNamesKeepBlanksAndBracketsAndTheLastDateCounts) {
+    ASSERT_EQ(logParseEntry("1.2.3.4 - a [01/Jan/2030:00:00:00 +0000] b [10/Oct/2015:13:55:36 "
+                            "-0700] \"GET / HTTP/1.0\" 401 5\n",
+                            entry),
+              LOG_OK);
+    EXPECT_STREQ(entry.authuser, "a [01/Jan/2030:00:00:00 +0000] b");
+    EXPECT_EQ(entry.year * 10000 + entry.month * 100 + entry.day, 20151010);
+}
+
+TEST_F(LogLineLayouts, VirtualHostIsTellingByTwoHostsBeforeTheIdent) {
+    const char *line =
+        "Www.Example.COM:443 2001:db8::1 - John Smith [10/Oct/2015:13:55:36 +0000] "
+        "\"GET / HTTP/1.1\" 200 5 \"-\" \"ua\"\n";
+    ASSERT_EQ(logParseEntry(line, entry), LOG_OK);
+    EXPECT_STREQ(entry.site, "2001:db8::1");
+    EXPECT_STREQ(entry.authuser, "John Smith");
+    char ours[] = "www.example.com", theirs[] = "other.example.com";
+    serverName = theirs;
+    EXPECT_EQ(logParseEntry(line, entry), LOG_OTHER_SERVER);
+    serverName = ours;
+    EXPECT_EQ(logParseEntry(line, entry), LOG_OK);
+    // An address with a port, then the ident and a user: an ordinary line.
+    ASSERT_EQ(logParseEntry("host:8080 - J S [10/Oct/2015:13:55:36 +0000] \"GET / HTTP/1.1\" 200 "
+                            "5\n",
+                            entry),
+              LOG_OK);
+    EXPECT_STREQ(entry.site, "host:8080");
+    EXPECT_STREQ(entry.authuser, "J S");
+}
+
+TEST_F(LogLineLayouts, IisYearOfFourDigitsIsThatYear) {
+    int month = 0, day = 0, year = 0;
+    ASSERT_EQ(parseFormattedDate("6/10/2009", &month, &day, &year), 1);
+    EXPECT_EQ(year * 10000 + month * 100 + day, 20090610);
+    char dayFirst[] = "dd.mm.yy";
+    msDateFormat = dayFirst;
+    ASSERT_EQ(parseFormattedDate("10.06.2009", &month, &day, &year), 1);
+    EXPECT_EQ(year * 10000 + month * 100 + day, 20090610);
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "config/global.h"
 #include "log/log.h"
+#include "parser_fixture.h"
 
 namespace {
 
@@ -228,6 +229,60 @@ TEST(LogScanTemplate, UrlEscapesDecodeAsScanfHex) {
         }
     }
     keepqueriesFlag = 0;
+}
+
+// W3C extended lines through the dispatcher, with the field map of their source.
+class LogW3c : public ::testing::Test {
+  protected:
+    LogEntry entry;
+    LogW3cFields fields{};
+    void SetUp() override { parserSettingsReset(); }
+    void TearDown() override { parserSettingsClear(); }
+    int parse(const std::string &line, LogW3cFields *map) {
+        std::vector<char> text(line.begin(), line.end());
+        text.resize(line.size() + 64, '\0');
+        return logParseLineInPlace(text.data(), line.size(), text.data() + text.size(), entry, map);
+    }
+};
+
+TEST_F(LogW3c, FieldsLineMapsTheValues) {
+    const std::string data =
+        "2024-03-05 22:10:07 10.0.0.9 - GET /Shop/a%20b.asp id=7 200 5120 "
+        "Mozilla/5.0+(Windows+NT+10.0) http://www.example.org/from.html\n";
+    EXPECT_EQ(parse(data, &fields), LOG_NOT_THIS_FORMAT);  // before any #Fields line
+    EXPECT_EQ(parse("#Software: Microsoft Internet Information Services 10.0\n", &fields),
+              LOG_COMMENT);
+    EXPECT_EQ(parse("#Fields: date time c-ip cs-username cs-method cs-uri-stem cs-uri-query "
+                    "sc-status sc-bytes cs(User-Agent) cs(Referer)\n",
+                    &fields),
+              LOG_COMMENT);
+    offsetHours = 2;
+    ASSERT_EQ(parse(data, &fields), LOG_OK);
+    EXPECT_STREQ(entry.url, "/Shop/a b.asp");
+    EXPECT_STREQ(entry.agent, "Mozilla/5.0 (Windows NT 10.0)");
+    EXPECT_STREQ(entry.referer, "http://www.example.org/from.html");
+    EXPECT_STREQ(entry.authuser, "-");
+    EXPECT_EQ(entry.result, 200);
+    EXPECT_EQ(entry.size, 5120);
+    EXPECT_EQ(entry.hasBytes, 1);
+    EXPECT_EQ(entry.day * 100 + entry.hour, 600);  // 22:10 UTC plus two hours
+    EXPECT_EQ(lastLogType, 3);
+    EXPECT_EQ(parse(data, nullptr), LOG_NOT_THIS_FORMAT);  // another source has no map
+    keepqueriesFlag = 1;
+    ASSERT_EQ(parse(data, &fields), LOG_OK);
+    EXPECT_STREQ(entry.url, "/Shop/a b.asp?id=7");
+    EXPECT_EQ(parse(data.substr(0, data.rfind(' ')) + "\n", &fields), LOG_NOT_THIS_FORMAT);
+
+    // A restarted server names other fields, without a byte count.
+    parse("#Fields: time c-ip cs-method cs-uri-stem sc-status s-sitename\n", &fields);
+    parse("#Date: 2024-03-06 00:00:00\n", &fields);
+    ASSERT_EQ(parse("01:02:03 10.0.0.9 GET /b.html 404 W3SVC1\n", &fields), LOG_OK);
+    EXPECT_EQ(entry.day * 100 + entry.result / 100, 604);
+    EXPECT_EQ(entry.hasBytes, 0);
+    char web2[] = "W3SVC2";
+    serverName = web2;
+    EXPECT_EQ(parse("01:02:03 10.0.0.9 GET /b.html 404 W3SVC1\n", &fields), LOG_OTHER_SERVER);
+    EXPECT_EQ(parse("01:02:03 10.0.0.9 GET /b.html 404 W3SVC2\n", &fields), LOG_OK);
 }
 
 }  // namespace

@@ -1,0 +1,419 @@
+// JSON-lines access logs: Caddy, Traefik's JSON access log and nginx with
+// "log_format ... escape=json". One object per line, read with simdjson's on-demand parser;
+// the fields of all three are recognised by name, so one reader serves them all.
+//
+// Times keep the clock they were written in, as the common format does: an RFC 3339 time
+// or an nginx time_local is taken as written, its offset kept in zone; Caddy's ts, seconds
+// since the epoch, has no clock of its own and is read as UTC.
+#include <simdjson.h>
+
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "config/global.h"
+#include "core/chars.h"
+#include "log/log.h"
+#include "log/logbytes.h"
+#include "log/logtext.h"
+
+namespace {
+
+using simdjson::ondemand::json_type;
+using simdjson::ondemand::object;
+using simdjson::ondemand::value;
+
+// The fields found, as views into the parser's string buffer (valid until the next line).
+struct Fields {
+    std::string_view site, method, url, protocol, request, referer, agent, user;
+    std::string_view timeText;  // RFC 3339 or nginx time_local
+    double epoch = 0;           // Caddy's ts
+    bool hasEpoch = false;
+    int64_t status = -1;
+    int64_t size = 0;
+    bool hasSize = false;
+};
+
+// A field's value as a whole number, written either as a JSON number or as a string of
+// digits (nginx writes its variables as strings); false when it is neither.
+bool wholeNumber(value v, int64_t *out) {
+    // A value that is not of the type asked for stays unread.
+    if (!v.get_int64().get(*out)) return true;
+    std::string_view text;
+    if (v.get_string().get(text)) {
+        double d;
+        if (v.get_double().get(d) || !std::isfinite(d)) return false;
+        *out = d > 9e18 ? INT64_MAX : d < -9e18 ? INT64_MIN : static_cast<int64_t>(d);
+        return true;
+    }
+    char digits[24] = "";
+    if (!text.empty()) logCopyLength(digits, text.data(), text.size(), sizeof digits - 1);
+    *out = logLeadingInt64(digits);
+    return true;
+}
+
+// Whether a key is the name given, compared inline.
+template <std::size_t N>
+bool is(std::string_view key, const char (&name)[N]) {
+    if (key.size() != N - 1) return false;
+    for (std::size_t i = 0; i < N - 1; i++)
+        if (key[i] != name[i]) return false;
+    return true;
+}
+
+// The end of the line being read.
+const char *documentEnd;
+
+// A key as written: those of access logs hold no escapes, and a key that does matches none.
+template <class Field>
+bool keyOf(Field &field, std::string_view *key) {
+    simdjson::ondemand::raw_json_string raw;
+    if (field.key().get(raw)) return false;
+    const char *start = raw.raw();
+    std::size_t length = 0;
+    while (start + length < documentEnd && start[length] != '"') length++;
+    *key = std::string_view(start, length);
+    return true;
+}
+
+bool text(value v, std::string_view *out) {
+    return !v.get_string().get(*out);
+}
+
+// The first string of a header's array of values (Caddy keeps every header as one).
+void firstHeader(value v, std::string_view *out) {
+    simdjson::ondemand::array values;
+    if (v.get_array().get(values)) return;
+    for (auto element : values) {
+        value first;
+        if (!element.get(first)) text(first, out);
+        return;
+    }
+}
+
+// Caddy's request object. False when it is not one.
+bool readRequestObject(value v, Fields &f) {
+    object request;
+    if (v.get_object().get(request)) return false;
+    for (auto field : request) {
+        std::string_view key;
+        value inner;
+        if (!keyOf(field, &key) || field.value().get(inner)) return false;
+        if (is(key, "remote_ip"))
+            text(inner, &f.site);
+        else if (is(key, "method"))
+            text(inner, &f.method);
+        else if (is(key, "uri"))
+            text(inner, &f.url);
+        else if (is(key, "proto"))
+            text(inner, &f.protocol);
+        else if (is(key, "headers")) {
+            object headers;
+            if (inner.get_object().get(headers)) continue;
+            for (auto header : headers) {
+                std::string_view name;
+                value values;
+                if (!keyOf(header, &name) || header.value().get(values)) return false;
+                if (is(name, "User-Agent"))
+                    firstHeader(values, &f.agent);
+                else if (is(name, "Referer"))
+                    firstHeader(values, &f.referer);
+            }
+        }
+    }
+    return true;
+}
+
+bool readFields(object &top, Fields &f) {
+    for (auto field : top) {
+        std::string_view key;
+        value v;
+        if (!keyOf(field, &key) || field.value().get(v)) return false;
+        if (key.empty()) continue;
+        switch (key[0]) {
+            case 'r':
+                if (is(key, "request")) {
+                    json_type type;
+                    if (v.type().get(type)) return false;
+                    if (type == json_type::object) {
+                        if (!readRequestObject(v, f)) return false;
+                    } else {
+                        text(v, &f.request);
+                    }
+                } else if (is(key, "remote_addr")) {
+                    text(v, &f.site);
+                } else if (is(key, "request_method")) {
+                    text(v, &f.method);
+                } else if (is(key, "request_uri")) {
+                    text(v, &f.url);
+                } else if (is(key, "request_User-Agent")) {
+                    text(v, &f.agent);
+                } else if (is(key, "request_Referer")) {
+                    text(v, &f.referer);
+                } else if (is(key, "remote_user")) {
+                    text(v, &f.user);
+                }
+                break;
+            case 's':
+                if (is(key, "status")) {
+                    if (!wholeNumber(v, &f.status)) return false;
+                } else if (is(key, "size")) {
+                    f.hasSize = wholeNumber(v, &f.size);
+                } else if (is(key, "server_protocol")) {
+                    text(v, &f.protocol);
+                }
+                break;
+            case 't':
+                if (is(key, "ts")) {
+                    json_type type;
+                    if (v.type().get(type)) return false;
+                    if (type == json_type::number) {
+                        if (v.get_double().get(f.epoch)) return false;
+                        f.hasEpoch = true;
+                    } else {
+                        text(v, &f.timeText);
+                    }
+                } else if (is(key, "time_local") || is(key, "time_iso8601")) {
+                    text(v, &f.timeText);
+                }
+                break;
+            default:
+                if (is(key, "ClientHost"))
+                    text(v, &f.site);
+                else if (is(key, "RequestMethod"))
+                    text(v, &f.method);
+                else if (is(key, "RequestPath"))
+                    text(v, &f.url);
+                else if (is(key, "RequestProtocol"))
+                    text(v, &f.protocol);
+                else if (is(key, "DownstreamStatus")) {
+                    if (!wholeNumber(v, &f.status)) return false;
+                } else if (is(key, "DownstreamContentSize") || is(key, "body_bytes_sent"))
+                    f.hasSize = wholeNumber(v, &f.size);
+                else if (is(key, "StartUTC"))
+                    text(v, &f.timeText);
+                else if (is(key, "http_user_agent"))
+                    text(v, &f.agent);
+                else if (is(key, "http_referer"))
+                    text(v, &f.referer);
+                else if (is(key, "ClientUsername") || is(key, "user_id"))
+                    text(v, &f.user);
+                break;
+        }
+    }
+    return true;
+}
+
+// Days since 1970-01-01 to a civil date.
+void civilFromDays(int64_t days, LogEntry &entry) {
+    days += 719468;
+    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    int64_t dayOfEra = days - era * 146097;
+    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int64_t mp = (5 * dayOfYear + 2) / 153;
+    entry.day = static_cast<int32_t>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    entry.month = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
+    entry.year = static_cast<int32_t>(yearOfEra + era * 400 + (entry.month <= 2));
+}
+
+bool readEpoch(double seconds, LogEntry &entry) {
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13) return false;
+    int64_t whole = static_cast<int64_t>(seconds);
+    if (static_cast<double>(whole) > seconds) whole--;
+    int64_t days = whole >= 0 ? whole / 86400 : -((-whole + 86399) / 86400);
+    int64_t rest = whole - days * 86400;
+    // Lines come in time order: most share the day of the line before.
+    static int64_t lastDays = INT64_MIN;
+    static LogEntry lastDate;
+    if (days != lastDays) {
+        civilFromDays(days, lastDate);
+        lastDays = days;
+    }
+    entry.day = lastDate.day;
+    entry.month = lastDate.month;
+    entry.year = lastDate.year;
+    entry.hour = static_cast<int32_t>(rest / 3600);
+    entry.minute = static_cast<int32_t>(rest / 60 % 60);
+    entry.second = static_cast<int32_t>(rest % 60);
+    return true;
+}
+
+// count digits at text[at], or -1.
+int digitsAt(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return -1;
+    int value = 0;
+    for (std::size_t i = at; i < at + count; i++) {
+        if (!charIsDigit(static_cast<unsigned char>(text[i]))) return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// "2024-03-01T13:55:36.123+01:00" (or "Z", or "+0100"); the zone keeps the offset as the
+// common format writes it (+0100 gives 100).
+bool readRfc3339(std::string_view t, LogEntry &entry) {
+    if (t.size() < 19 || t[4] != '-' || t[7] != '-' ||
+        (t[10] != 'T' && t[10] != 't' && t[10] != ' ') || t[13] != ':' || t[16] != ':')
+        return false;
+    entry.year = digitsAt(t, 0, 4);
+    entry.month = digitsAt(t, 5, 2);
+    entry.day = digitsAt(t, 8, 2);
+    entry.hour = digitsAt(t, 11, 2);
+    entry.minute = digitsAt(t, 14, 2);
+    entry.second = digitsAt(t, 17, 2);
+    if ((entry.year | entry.month | entry.day | entry.hour | entry.minute | entry.second) < 0)
+        return false;
+    std::size_t at = 19;
+    if (at < t.size() && t[at] == '.')
+        for (at++; at < t.size() && charIsDigit(static_cast<unsigned char>(t[at]));) at++;
+    if (at < t.size() && (t[at] == '+' || t[at] == '-')) {
+        int hours = digitsAt(t, at + 1, 2);
+        std::size_t minutesAt = at + 3 < t.size() && t[at + 3] == ':' ? at + 4 : at + 3;
+        int minutes = digitsAt(t, minutesAt, 2);
+        if (hours < 0 || minutes < 0) return false;
+        entry.zone = (t[at] == '-' ? -1 : 1) * (hours * 100 + minutes);
+    }
+    return true;
+}
+
+// nginx's time_local, "10/Oct/2000:13:55:36 -0700".
+bool readLocalTime(std::string_view t, LogEntry &entry) {
+    if (t.size() < 20 || t[2] != '/' || t[6] != '/' || t[11] != ':' || t[14] != ':' || t[17] != ':')
+        return false;
+    static const char names[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+    entry.month = 0;
+    for (int i = 0; i < 12; i++)
+        if (charLower(static_cast<unsigned char>(t[3])) == names[3 * i] &&
+            charLower(static_cast<unsigned char>(t[4])) == names[3 * i + 1] &&
+            charLower(static_cast<unsigned char>(t[5])) == names[3 * i + 2])
+            entry.month = i + 1;
+    entry.day = digitsAt(t, 0, 2);
+    entry.year = digitsAt(t, 7, 4);
+    entry.hour = digitsAt(t, 12, 2);
+    entry.minute = digitsAt(t, 15, 2);
+    entry.second = digitsAt(t, 18, 2);
+    if ((entry.year | entry.month | entry.day | entry.hour | entry.minute | entry.second) < 0)
+        return false;
+    if (t.size() >= 26 && t[20] == ' ' && (t[21] == '+' || t[21] == '-')) {
+        int zone = digitsAt(t, 22, 4);
+        if (zone >= 0) entry.zone = t[21] == '-' ? -zone : zone;
+    }
+    return true;
+}
+
+// A JSON string may hold an escaped zero byte: the field then ends there as a text.
+template <std::size_t N>
+void copyField(char (&target)[N], std::string_view source) {
+    target[0] = '\0';
+    if (!source.empty()) logCopyLength(target, source.data(), source.size(), N - 1);
+}
+
+// UnescapeUrl of a text on its way into the record, cut at the field's bound.
+template <std::size_t N>
+void decodeField(char (&target)[N], std::string_view source) {
+    target[0] = '\0';
+    if (source.empty()) return;
+    std::size_t length = source.size();
+    if (const void *zero = std::memchr(source.data(), '\0', length))
+        length = static_cast<std::size_t>(static_cast<const char *>(zero) - source.data());
+    if (length > N - 1) length = N - 1;
+    std::size_t text;
+    bool escaped;
+    target[logDecodeUrl(target, N, source.data(), length, source.data() + source.size(), false,
+                        &text, &escaped)] = '\0';
+}
+
+template <std::size_t N>
+void setDash(char (&target)[N]) {
+    target[0] = '-';
+    target[1] = '\0';
+}
+
+// The first blank-separated word of text from at, moving at past it.
+std::string_view word(std::string_view text, std::size_t &at) {
+    while (at < text.size() && charIsSpace(static_cast<unsigned char>(text[at]))) at++;
+    std::size_t start = at;
+    while (at < text.size() && !charIsSpace(static_cast<unsigned char>(text[at]))) at++;
+    return text.substr(start, at - start);
+}
+
+int fillEntry(const Fields &f, LogEntry &entry) {
+    std::string_view method = f.method, url = f.url, protocol = f.protocol;
+    if (!f.request.empty()) {
+        // nginx's $request: "GET /a.html HTTP/1.1", the protocol missing for HTTP/0.9.
+        std::size_t at = 0;
+        method = word(f.request, at);
+        url = word(f.request, at);
+        protocol = word(f.request, at);
+        if (protocol.empty()) protocol = "HTTP/0.9";
+    }
+    if (f.site.empty() || method.empty() || url.empty() || f.status < 0) return LOG_NOT_THIS_FORMAT;
+    if (f.hasEpoch ? !readEpoch(f.epoch, entry)
+                   : !(readRfc3339(f.timeText, entry) || readLocalTime(f.timeText, entry)))
+        return LOG_NOT_THIS_FORMAT;
+    if (entry.year > nowBreakdown.tm_year + 1900 + 3) return LOG_FUTURE;
+    if (!logDateUsable(entry)) return LOG_NOT_THIS_FORMAT;
+
+    logCopyLowerField(entry.site, sizeof entry.site, f.site.data(), f.site.size(),
+                      f.site.data() + f.site.size());
+    setDash(entry.ident);
+    if (f.user.empty() || f.user == "-")
+        setDash(entry.authuser);
+    else
+        copyField(entry.authuser, f.user);
+    copyField(entry.method, method);
+    decodeField(entry.url, url);
+    copyField(entry.protocol, protocol);
+    if (const char *scheme = std::strstr(entry.url, "://")) {
+        logCopyBounded(entry.proxyHost, scheme + 3, LOG_HOST_MAX);
+        if (char *slash = std::strchr(entry.proxyHost, '/')) *slash = '\0';
+        charLowerText(entry.proxyHost);
+    } else {
+        setDash(entry.proxyHost);
+    }
+    entry.result = f.status > INT32_MAX ? INT32_MAX : static_cast<int32_t>(f.status);
+    entry.size = f.size < 0 ? 0 : f.size;
+    entry.hasBytes = f.hasSize;
+    if (!f.referer.empty() && f.referer != "-") {
+        decodeField(entry.referer, f.referer);
+    }
+    if (f.agent != "-") copyField(entry.agent, f.agent);
+    return LOG_OK;
+}
+
+}  // namespace
+
+int logParseEntryJsonWithin(const char *text, std::size_t length, const char *limit,
+                            LogEntry &entry) {
+    logEntryClear(entry);
+    if (length > static_cast<std::size_t>(LOG_LINE_MAX)) length = LOG_LINE_MAX;
+    // Other formats leave here at the first byte.
+    std::size_t at = 0;
+    while (at < length && (text[at] == ' ' || text[at] == '\t')) at++;
+    if (at == length || text[at] != '{') return LOG_NOT_THIS_FORMAT;
+    // simdjson reads up to SIMDJSON_PADDING bytes past the text: a line without that room
+    // is parsed in a copy.
+    if (!limit ||
+        limit - (text + length) < static_cast<std::ptrdiff_t>(simdjson::SIMDJSON_PADDING)) {
+        alignas(64) static char padded[LOG_LINE_SIZE + simdjson::SIMDJSON_PADDING];
+        std::memcpy(padded, text, length);
+        std::memset(padded + length, 0, simdjson::SIMDJSON_PADDING);
+        text = padded;
+    }
+    documentEnd = text + length;
+    static simdjson::ondemand::parser parser(LOG_LINE_SIZE);
+    simdjson::ondemand::document document;
+    object top;
+    if (parser.iterate(text + at, length - at, length - at + simdjson::SIMDJSON_PADDING)
+            .get(document) ||
+        document.get_object().get(top))
+        return LOG_NOT_THIS_FORMAT;
+    Fields fields;
+    if (!readFields(top, fields)) return LOG_NOT_THIS_FORMAT;
+    return fillEntry(fields, entry);
+}
+
+int logParseEntryJson(char *text, LogEntry &entry) {
+    return logParseEntryJsonWithin(text, strnlen(text, LOG_LINE_MAX), nullptr, entry);
+}

@@ -1,0 +1,93 @@
+// Fuzz target for the W3C extended format. The first input byte chooses the settings the
+// parser reads (server name, kept queries, a time offset, the format tried first); the
+// rest is a log of one source, directives and data lines, read line by line through the
+// dispatcher with the source's field map. Every field must come back terminated within
+// its bounds, and an entry that parses must carry a date the day numbers can hold.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "config/global.h"
+#include "core/dates.h"
+#include "log/log.h"
+
+namespace {
+
+char serverSite[] = "W3SVC1";
+
+template <std::size_t N>
+void requireTerminated(const char (&field)[N]) {
+    if (!std::memchr(field, '\0', N)) std::abort();
+}
+
+void check(const LogEntry &entry, int result) {
+    if (result < 0 || result > 5 || result == 4) std::abort();
+    if (result == 3) return;
+    requireTerminated(entry.site);
+    requireTerminated(entry.ident);
+    requireTerminated(entry.authuser);
+    requireTerminated(entry.proxyHost);
+    requireTerminated(entry.method);
+    requireTerminated(entry.url);
+    requireTerminated(entry.protocol);
+    requireTerminated(entry.referer);
+    requireTerminated(entry.agent);
+    if (result != 5) return;
+    for (const char *p = entry.site; *p; p++)
+        if (*p >= 'A' && *p <= 'Z') std::abort();
+    if (entry.month < 1 || entry.month > 12) std::abort();
+    if (entry.hour < 0 || entry.hour > 23 || entry.minute < 0 || entry.minute > 59) std::abort();
+    int month = 0, day = 0, year = 0;
+    dayToDate(dateToDay(entry.month, entry.day, entry.year), &month, &day, &year);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    nowBreakdown.tm_year = 2025 - 1900;
+    nowBreakdown.tm_mon = 5;
+    nowBreakdown.tm_mday = 15;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < 1) return 0;
+    const unsigned settings = data[0];
+    static const int offsets[4][2] = {{0, 0}, {5, 30}, {-7, -45}, {23, 59}};
+    serverName = (settings & 1) ? serverSite : nullptr;
+    keepqueriesFlag = (settings >> 1) & 1;
+    nocaseFlag = (settings >> 2) & 1;
+    offsetHours = offsets[(settings >> 3) & 3][0];
+    offsetMinutes = offsets[(settings >> 3) & 3][1];
+    lastLogType = (settings >> 5) & 3;
+    refererOnlyFlag = useragentOnlyFlag = 0;
+
+    LogW3cFields fields{};
+    LogEntry entry;
+    const char *text = reinterpret_cast<const char *>(data + 1);
+    const char *end = text + size - 1;
+    while (text < end) {
+        const char *newline = static_cast<const char *>(std::memchr(text, '\n', end - text));
+        std::size_t length = newline ? newline - text + 1 : end - text;
+        // The line as the reader hands it over: in a buffer that may be read a little past it.
+        std::vector<char> line(text, text + length);
+        line.resize(length + 64, '\0');
+        std::memset(&entry, 0xbe, sizeof entry);
+        int result =
+            logParseLineInPlace(line.data(), length, line.data() + line.size(), entry, &fields);
+        check(entry, result);
+        if (fields.columns < 0) std::abort();
+
+        // The parser on its own, over a working copy cut at the first zero byte.
+        std::vector<char> work(text, text + length);
+        work.push_back('\0');
+        std::memset(&entry, 0xbe, sizeof entry);
+        check(entry, logParseEntryW3c(work.data(), fields, entry));
+        text += length;
+    }
+    serverName = nullptr;
+    return 0;
+}
