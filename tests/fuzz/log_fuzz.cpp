@@ -13,7 +13,11 @@
 
 #include "config/global.h"
 #include "core/dates.h"
+#include "fuzz_entry.h"
 #include "log/log.h"
+
+using fuzzentry::check;
+using fuzzentry::poisoned;
 
 namespace {
 
@@ -23,55 +27,10 @@ char templateUs[] = "mm/dd/yy";
 char templateEu[] = "dd.mm.yyyy";
 char templateIso[] = "yyyy-mm-dd";
 
-template <std::size_t N>
-void requireTerminated(const char (&field)[N], const char *name) {
-    if (std::memchr(field, '\0', N)) return;
-    std::fprintf(stderr, "field %s is not terminated\n", name);
-    std::abort();
-}
-#define REQUIRE_TERMINATED(entry, field) requireTerminated(entry.field, #field)
-
-void requireLowerCase(const char *text) {
-    for (; *text; ++text)
-        if (*text >= 'A' && *text <= 'Z') std::abort();
-}
-
-void check(const LogEntry &entry, int result) {
-    if (result < 0 || result > 5 || result == 4) std::abort();
-    if (result == 3) return;  // a comment line is skipped before the record is touched
-    REQUIRE_TERMINATED(entry, site);
-    REQUIRE_TERMINATED(entry, ident);
-    REQUIRE_TERMINATED(entry, authuser);
-    REQUIRE_TERMINATED(entry, proxyHost);
-    REQUIRE_TERMINATED(entry, method);
-    REQUIRE_TERMINATED(entry, url);
-    REQUIRE_TERMINATED(entry, protocol);
-    REQUIRE_TERMINATED(entry, referer);
-    REQUIRE_TERMINATED(entry, agent);
-    if (result != 5) return;
-    requireLowerCase(entry.site);
-    requireLowerCase(entry.proxyHost);
-    if (entry.month < 1 || entry.month > 12) std::abort();
-    if (entry.hour < 0 || entry.hour > 23 || entry.minute < 0 || entry.minute > 59) std::abort();
-    // The read loop turns every entry into a day number and places it in a period.
-    int day = dateToDay(entry.month, entry.day, entry.year);
-    int month = 0, dayOfMonth = 0, year = 0;
-    dayToDate(day, &month, &dayOfMonth, &year);
-}
-
-// A poisoned record: a parser that leaves a field unterminated is caught.
-LogEntry &poisoned() {
-    static LogEntry entry;
-    std::memset(&entry, 0xbe, sizeof entry);
-    return entry;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    nowBreakdown.tm_year = 2025 - 1900;
-    nowBreakdown.tm_mon = 5;
-    nowBreakdown.tm_mday = 15;
+    fuzzentry::fixClock();
     return 0;
 }
 
@@ -116,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     entry = &poisoned();
     entry->referer[0] = entry->agent[0] = '\0';
     parseMicrosoftExtraField(line.data(), *entry);
-    REQUIRE_TERMINATED((*entry), referer);
-    REQUIRE_TERMINATED((*entry), agent);
+    FUZZ_REQUIRE_TERMINATED((*entry), referer);
+    FUZZ_REQUIRE_TERMINATED((*entry), agent);
     serverName = nullptr;
     msDateFormat = nullptr;
     return 0;

@@ -12,44 +12,19 @@
 
 #include "config/global.h"
 #include "core/dates.h"
+#include "fuzz_entry.h"
 #include "log/log.h"
+
+using fuzzentry::check;
 
 namespace {
 
 char serverSite[] = "W3SVC1";
 
-template <std::size_t N>
-void requireTerminated(const char (&field)[N]) {
-    if (!std::memchr(field, '\0', N)) std::abort();
-}
-
-void check(const LogEntry &entry, int result) {
-    if (result < 0 || result > 5 || result == 4) std::abort();
-    if (result == 3) return;
-    requireTerminated(entry.site);
-    requireTerminated(entry.ident);
-    requireTerminated(entry.authuser);
-    requireTerminated(entry.proxyHost);
-    requireTerminated(entry.method);
-    requireTerminated(entry.url);
-    requireTerminated(entry.protocol);
-    requireTerminated(entry.referer);
-    requireTerminated(entry.agent);
-    if (result != 5) return;
-    for (const char *p = entry.site; *p; p++)
-        if (*p >= 'A' && *p <= 'Z') std::abort();
-    if (entry.month < 1 || entry.month > 12) std::abort();
-    if (entry.hour < 0 || entry.hour > 23 || entry.minute < 0 || entry.minute > 59) std::abort();
-    int month = 0, day = 0, year = 0;
-    dayToDate(dateToDay(entry.month, entry.day, entry.year), &month, &day, &year);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    nowBreakdown.tm_year = 2025 - 1900;
-    nowBreakdown.tm_mon = 5;
-    nowBreakdown.tm_mday = 15;
+    fuzzentry::fixClock();
     return 0;
 }
 
