@@ -165,19 +165,6 @@ extern int nowDay;              // today's day number
 extern int line;
 
 // ---- Text resources ----
-constexpr int TEXT_RESOURCE_COUNT = 140;
-struct TextResource {
-    const char *name;
-    char *text;  // current text: the built-in default or an owned replacement
-};
-extern TextResource textResources[TEXT_RESOURCE_COUNT];
-// Current text of resource number n.
-inline const char *textResource(int n) {
-    return textResources[n].text;
-}
-// Writes the current text of resource number n as it is; nothing for a number outside
-// the table (a section without that resource) or a resource without text.
-void resourceWrite(FILE *page, int n);
 
 // Resource numbers, named after the resources: textResource(HTMLOPENPAGE).
 // The labels "Top %d of %d ...", the visit figures and the period headings are
@@ -324,8 +311,21 @@ enum TextResourceId {
     HTMLWEEKOFHEADING,
     HTMLDAYOFHEADING,
     HTMLSUMMARYFROMTO,
+    TEXT_RESOURCE_END  // one past the last resource: the number of resources
 };
-static_assert(HTMLSUMMARYFROMTO + 1 == TEXT_RESOURCE_COUNT, "one constant per resource");
+constexpr int TEXT_RESOURCE_COUNT = TEXT_RESOURCE_END;
+struct TextResource {
+    const char *name;
+    char *text;  // current text: the built-in default or an owned replacement
+};
+extern TextResource textResources[TEXT_RESOURCE_COUNT];
+// Current text of resource number n.
+inline const char *textResource(int n) {
+    return textResources[n].text;
+}
+// Writes the current text of resource number n as it is; nothing for a number outside
+// the table (a section without that resource) or a resource without text.
+void resourceWrite(FILE *page, int n);
 
 // Writes a text resource that is used as a format. kinds names the arguments in order:
 // 'd' an int, 'f' a double, 's' a text. Every "%" of the format except "%%" (which

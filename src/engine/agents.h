@@ -1,0 +1,26 @@
+// Families of a user agent (browser, operating system, robot) from a file of user-agent
+// patterns in the uap-core layout (regexes.yaml). Each distinct agent text is classified
+// once per run; later calls with the same text are answered from a cache.
+#pragma once
+#include <string>
+
+// Where the Debian package uap-core installs its patterns.
+constexpr const char *AGENT_PATTERNS_DEFAULT = "/usr/share/uap-core/regexes.yaml";
+
+struct AgentFamilies {
+    std::string browser;  // user-agent family ("Other" when no pattern matches)
+    std::string system;   // operating-system family ("Other" when none matches)
+    bool robot = false;   // the patterns' device family is "Spider"
+};
+
+// Reads and compiles the patterns of path, replacing any loaded before. On failure
+// nothing is loaded, why holds one line saying what is wrong (unreadable file, not
+// YAML, a pattern that does not compile...) and the result is false.
+bool agentPatternsLoad(const char *path, std::string &why);
+// 1 when patterns are loaded.
+int agentPatternsLoaded();
+// The families of the agent text (any bytes, possibly empty). The reference stays valid
+// until agentPatternsFree. Without loaded patterns every family is "Other", no robot.
+const AgentFamilies &agentClassify(const char *agent);
+// Frees the patterns and the cache.
+void agentPatternsFree();
