@@ -37,6 +37,18 @@ struct Fields {
 // A field's value as a whole number, written either as a JSON number or as a string of
 // digits (nginx writes its variables as strings); false when it is neither.
 bool wholeNumber(value v, int64_t *out) {
+    // The usual string, a few digits between quotes, is read from the line as it stands.
+    std::string_view raw = v.raw_json_token();
+    if (raw.size() > 2 && raw[0] == '"') {
+        int64_t number = 0;
+        std::size_t at = 1;
+        while (at < raw.size() && at < 19 && charIsDigit(static_cast<unsigned char>(raw[at])))
+            number = number * 10 + (raw[at++] - '0');
+        if (at > 1 && at < raw.size() && raw[at] == '"') {
+            *out = number;
+            return true;
+        }
+    }
     // A value that is not of the type asked for stays unread.
     if (!v.get_int64().get(*out)) return true;
     std::string_view text;
@@ -52,31 +64,42 @@ bool wholeNumber(value v, int64_t *out) {
     return true;
 }
 
-// Whether a key is the name given, compared inline.
+// A field's key, as a pointer to its first byte in the line, and its value. Keys of access
+// logs hold no escapes, and a key that does matches none. The line is padded, so a key is
+// compared with a name and its closing quote without being measured first.
+template <class Field>
+bool keyOf(Field &field, const char **key, value *v) {
+    simdjson::ondemand::raw_json_string raw;
+    if (field.key().get(raw) || field.value().get(*v)) return false;
+    *key = raw.raw();
+    return true;
+}
+
+// Whether the key is the name given. Most keys differ from a name in their first bytes.
 template <std::size_t N>
-bool is(std::string_view key, const char (&name)[N]) {
-    if (key.size() != N - 1) return false;
+bool is(const char *key, const char (&name)[N]) {
+    static_assert(N < simdjson::SIMDJSON_PADDING, "a name longer than the padding");
     for (std::size_t i = 0; i < N - 1; i++)
         if (key[i] != name[i]) return false;
-    return true;
+    return key[N - 1] == '"';
 }
 
-// The end of the line being read.
-const char *documentEnd;
-
-// A key as written: those of access logs hold no escapes, and a key that does matches none.
-template <class Field>
-bool keyOf(Field &field, std::string_view *key) {
-    simdjson::ondemand::raw_json_string raw;
-    if (field.key().get(raw)) return false;
-    const char *start = raw.raw();
-    std::size_t length = 0;
-    while (start + length < documentEnd && start[length] != '"') length++;
-    *key = std::string_view(start, length);
-    return true;
-}
-
+// A string value. One without escapes is taken from the line as it stands; only one with
+// escapes is unescaped into the parser's buffer.
 bool text(value v, std::string_view *out) {
+    std::string_view raw = v.raw_json_token();
+    if (raw.size() >= 2 && raw[0] == '"') {
+        // The token runs up to the next structural character: blanks may follow the quote.
+        std::size_t end = raw.size();
+        while (end > 1 && raw[end - 1] != '"') end--;
+        if (end >= 2) {
+            std::string_view inner = raw.substr(1, end - 2);
+            if (!std::memchr(inner.data(), '\\', inner.size())) {
+                *out = inner;
+                return true;
+            }
+        }
+    }
     return !v.get_string().get(*out);
 }
 
@@ -96,9 +119,9 @@ bool readRequestObject(value v, Fields &f) {
     object request;
     if (v.get_object().get(request)) return false;
     for (auto field : request) {
-        std::string_view key;
+        const char *key;
         value inner;
-        if (!keyOf(field, &key) || field.value().get(inner)) return false;
+        if (!keyOf(field, &key, &inner)) return false;
         if (is(key, "remote_ip"))
             text(inner, &f.site);
         else if (is(key, "method"))
@@ -111,9 +134,9 @@ bool readRequestObject(value v, Fields &f) {
             object headers;
             if (inner.get_object().get(headers)) continue;
             for (auto header : headers) {
-                std::string_view name;
+                const char *name;
                 value values;
-                if (!keyOf(header, &name) || header.value().get(values)) return false;
+                if (!keyOf(header, &name, &values)) return false;
                 if (is(name, "User-Agent"))
                     firstHeader(values, &f.agent);
                 else if (is(name, "Referer"))
@@ -126,10 +149,9 @@ bool readRequestObject(value v, Fields &f) {
 
 bool readFields(object &top, Fields &f) {
     for (auto field : top) {
-        std::string_view key;
+        const char *key;
         value v;
-        if (!keyOf(field, &key) || field.value().get(v)) return false;
-        if (key.empty()) continue;
+        if (!keyOf(field, &key, &v)) return false;
         switch (key[0]) {
             case 'r':
                 if (is(key, "request")) {
@@ -332,9 +354,13 @@ void setDash(char (&target)[N]) {
 
 // The first blank-separated word of text from at, moving at past it.
 std::string_view word(std::string_view text, std::size_t &at) {
-    while (at < text.size() && charIsSpace(static_cast<unsigned char>(text[at]))) at++;
+    // Every blank is at most ' ': most bytes are told apart by that alone.
+    auto blank = [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' && charIsSpace(static_cast<unsigned char>(c));
+    };
+    while (at < text.size() && blank(text[at])) at++;
     std::size_t start = at;
-    while (at < text.size() && !charIsSpace(static_cast<unsigned char>(text[at]))) at++;
+    while (at < text.size() && !blank(text[at])) at++;
     return text.substr(start, at - start);
 }
 
@@ -401,7 +427,6 @@ int logParseEntryJsonWithin(const char *text, std::size_t length, const char *li
         std::memset(padded + length, 0, simdjson::SIMDJSON_PADDING);
         text = padded;
     }
-    documentEnd = text + length;
     static simdjson::ondemand::parser parser(LOG_LINE_SIZE);
     simdjson::ondemand::document document;
     object top;
