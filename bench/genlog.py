@@ -17,14 +17,23 @@ With --crawler the log is instead one client (a search engine's robot) walking
 --start on, so that the whole walk is one visit for any visit timeout of a minute
 or more.
 
+With --realistic the paths, client hosts, referrers and user agents are drawn from
+bench/realistic.sample, a hand-written sample in the shape of a real small site's traffic
+(long browser strings, feed readers and robots, a few static files that every page pulls,
+a long tail of articles), grown by variation to --paths, --hosts, --referrers and
+--agents distinct values (by default the distinct counts of such a site's 10,000 lines).
+
 Examples (from the project root):
   python3 bench/genlog.py -n 1000000 -o /tmp/big.log
   python3 bench/genlog.py -n 50000 --days 7 --paths 2000 --hosts 800 --seed 3
   python3 bench/genlog.py -n 200000 --crawler --start 2024-03-03 -o /tmp/crawl.log
+  python3 bench/genlog.py -n 1000000 --realistic --days 60 -o /tmp/real.log
 """
 import argparse
 import datetime
+import os
 import random
+import re
 import sys
 
 MONTHS = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun',
@@ -179,6 +188,124 @@ def crawl(a, out):
             agent))
 
 
+SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'realistic.sample')
+REAL_STATUSES = [(910, 200), (45, 304), (21, 404), (10, 206), (8, 301), (3, 403), (2, 500),
+                 (1, 416)]
+REAL_METHODS = [(990, 'GET'), (6, 'HEAD'), (4, 'POST')]
+REAL_PROTOCOLS = [(95, 'HTTP/1.1'), (5, 'HTTP/1.0')]
+
+
+def read_sample(path):
+    """The sample's lists: name -> [(weight, value, size)]."""
+    lists, current = {}, None
+    with open(path, encoding='utf-8') as f:
+        for line in f:
+            line = line.rstrip('\n')
+            if not line or line.startswith('#'):
+                continue
+            if line.startswith('['):
+                current = lists.setdefault(line.strip('[]'), [])
+                continue
+            fields = line.split('\t')
+            size = int(fields[2]) if len(fields) > 2 else 0
+            current.append((float(fields[0]), fields[1], size))
+    return lists
+
+
+def vary(rng, kind, value, k):
+    """The k-th variant of a sample value: another version, page, query or address."""
+    if kind == 'agents':
+        if value == '-':
+            return 'Mozilla/5.0 (compatible; Fetcher/%d.%d)' % (k % 9 + 1, k)
+        # Another release: the numbers of the version tokens change, "Mozilla/5.0" stays.
+        numbers = re.sub(
+            r'(?<!Mozilla)/(\d+)', lambda m: '/' + str(int(m.group(1)) + rng.randint(0, 3)),
+            value)
+        return numbers if numbers != value else '%s Variant/%d' % (value, k)
+    if kind == 'paths':
+        stem, dot, ext = value.rpartition('.')
+        if not dot or '/' in ext or '?' in ext:
+            return value.rstrip('/') + '/page-%d/' % k
+        return '%s-%d.%s' % (stem, k, ext)
+    if kind == 'referrers':
+        if value == '-':
+            return 'http://www.example.org/blog/post-%d.html' % k
+        return value + ('&' if '?' in value else '?') + 'from=%d' % k
+    first = rng.randint(1, 223)
+    address = '%d.%d.%d.%d' % (first, rng.randint(0, 255), rng.randint(0, 255),
+                               rng.randint(1, 254))
+    r = rng.random()
+    if r < 0.10:
+        return 'host-%s.dsl.example.net' % address.replace('.', '-')
+    if r < 0.13:
+        return '2001:db8:%x:%x::%x' % (rng.randrange(65536), rng.randrange(65536), k)
+    return address
+
+
+def grow(rng, kind, sample, count):
+    """count distinct values with weights: the sample's, then variants on a long tail."""
+    pool, seen = [], set()
+    for weight, value, size in sample:
+        if value not in seen and len(pool) < count:
+            seen.add(value)
+            pool.append((weight, value, size))
+    lightest = min(w for w, _, _ in sample)
+    k = 0
+    while len(pool) < count:
+        weight, value, size = sample[k % len(sample)]
+        variant = vary(rng, kind, value, k)
+        k += 1
+        if variant in seen:
+            continue
+        seen.add(variant)
+        tail = len(pool) - len(sample)
+        pool.append((lightest * 0.6 / (1 + tail / 40.0), variant, size))
+    return pool
+
+
+def draw_weighted(rng, pool, n):
+    """n values of pool: each once (when n allows), the rest by weight, shuffled."""
+    out = [value for _, value, _ in pool[:n]]
+    if n > len(pool):
+        out += rng.choices([v for _, v, _ in pool], weights=[w for w, _, _ in pool],
+                           k=n - len(pool))
+    rng.shuffle(out)
+    return out
+
+
+def realistic(a, out):
+    rng = random.Random(a.seed)
+    n = a.lines
+    sample = read_sample(a.sample)
+    pools = {kind: grow(rng, kind, sample[kind], count) for kind, count in (
+        ('paths', a.paths), ('hosts', a.hosts), ('referrers', a.referrers),
+        ('agents', a.agents))}
+    sizes = {value: size for _, value, size in pools['paths']}
+    drawn = {kind: draw_weighted(rng, pool, n) for kind, pool in pools.items()}
+    methods = weighted(rng, REAL_METHODS, n)
+    protocols = weighted(rng, REAL_PROTOCOLS, n)
+    statuses = weighted(rng, REAL_STATUSES, n)
+    offsets = timestamps(rng, n, a.days)
+    day0 = datetime.datetime.strptime(a.start, '%Y-%m-%d')
+    day_text = []
+    for d in range(a.days):
+        t = day0 + datetime.timedelta(days=d)
+        day_text.append('%02d/%s/%04d' % (t.day, MONTHS[t.month - 1], t.year))
+    write = out.write
+    for i in range(n):
+        path, status = drawn['paths'][i], statuses[i]
+        if status == 304:
+            size = '-' if rng.random() < 0.3 else '0'
+        elif status in (301, 403, 404, 416, 500):
+            size = str(rng.randint(200, 520))
+        else:
+            size = str(max(1, int(sizes[path] * rng.lognormvariate(0, 0.3))))
+        d, s = divmod(offsets[i], 86400)
+        write('%s - - [%s:%02d:%02d:%02d +0000] "%s %s %s" %d %s "%s" "%s"\n' % (
+            drawn['hosts'][i], day_text[d], s // 3600, s // 60 % 60, s % 60, methods[i], path,
+            protocols[i], status, size, drawn['referrers'][i], drawn['agents'][i]))
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     ap.add_argument('-n', '--lines', type=int, default=1000000)
@@ -192,10 +319,31 @@ def main(argv=None):
                     help='one robot walking -n distinct pages in one visit')
     ap.add_argument('--interval', type=int, default=1,
                     help='seconds between two requests of the robot (--crawler)')
+    ap.add_argument('--realistic', action='store_true',
+                    help='draw paths, hosts, referrers and agents from bench/realistic.sample')
+    ap.add_argument('--sample', default=SAMPLE, help='the sample of --realistic')
+    ap.add_argument('--referrers', type=int, default=630, help='distinct referrers (--realistic)')
+    ap.add_argument('--agents', type=int, default=560, help='distinct agents (--realistic)')
     ap.add_argument('-o', '--output', default='-')
     a = ap.parse_args(argv)
+    if a.realistic:
+        # The distinct counts of a real small site's 10,000 lines, unless given.
+        given = argv if argv is not None else sys.argv[1:]
+        if '--paths' not in given:
+            a.paths = 1500
+        if '--hosts' not in given:
+            a.hosts = 1750
     if a.lines < 1 or a.days < 1 or a.paths < 1 or a.hosts < 1 or a.interval < 1:
         ap.error('lines, days, paths, hosts and interval must be positive')
+    if a.realistic:
+        out = sys.stdout if a.output == '-' else open(a.output, 'w', encoding='utf-8', newline='\n')
+        realistic(a, out)
+        if out is not sys.stdout:
+            out.close()
+        print('genlog: %d realistic lines over %d days from %s, %d paths, %d hosts, %d referrers, '
+              '%d agents, seed %d' % (a.lines, a.days, a.start, a.paths, a.hosts, a.referrers,
+                                      a.agents, a.seed), file=sys.stderr)
+        return
     if a.crawler:
         out = sys.stdout if a.output == '-' else open(a.output, 'w', encoding='ascii', newline='\n')
         crawl(a, out)

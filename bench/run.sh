@@ -2,8 +2,10 @@
 # Side-by-side speed of quorvel and the peer analysers on the same generated logs.
 # Usage: bench/run.sh <release-build-dir>
 #
-# Profiles (BENCH_PROFILES, default "typical unique scale crawler"):
+# Profiles (BENCH_PROFILES, default "typical realistic unique scale crawler"):
 #   typical  1M lines of a small site: ~1,500 paths, ~1,750 hosts, 60 days
+#   realistic 1M lines over 60 days whose paths, hosts, referrers and agents are drawn
+#            from bench/realistic.sample (long real-world agents, feed readers, robots)
 #   unique   1M lines with 300,000 paths and 100,000 hosts, 60 days
 #   scale    the typical site over 1M, 4M and 10M lines (60 days per million lines, so
 #            every period looks alike): the cost per line must stay flat
@@ -23,7 +25,7 @@ top=$(cd "$here/.." && pwd)
 quorvel=$(cd "$build" && pwd)/quorvel
 runs=${BENCH_RUNS:-3}
 peers=${BENCH_PEERS-webalizer goaccess analog}
-profiles=${BENCH_PROFILES:-typical unique scale crawler}
+profiles=${BENCH_PROFILES:-typical realistic unique scale crawler}
 scaleLines=${BENCH_SCALE:-1000000 4000000 10000000}
 crawlLines=${BENCH_CRAWL:-200000}
 work=${BENCH_DIR:-$top/build/bench}
@@ -137,6 +139,14 @@ for profile in $profiles; do
         if read -r p pw pm <<<"$(fastest_peer typical)" && [ -n "${p:-}" ]; then
             qw=${wallOf["typical quorvel"]}; qm=${mibOf["typical quorvel"]}
             targets+=("$(printf 'typical: %.2fx the lines/s of %s (target 2x): %s; %.0f MiB vs %.0f MiB + 20 (target): %s' \
+                "$(echo "$pw / ($qw + 0.0001)" | bc -l)" "$p" "$(verdict "$pw / ($qw + 0.0001) >= 2")" \
+                "$qm" "$pm" "$(verdict "$qm <= $pm + 20")")")
+        fi ;;
+    realistic)
+        bench_log realistic 1000000 "$(makelog realistic-1000000 -n 1000000 --realistic --days 60 --seed 1)"
+        if read -r p pw pm <<<"$(fastest_peer realistic)" && [ -n "${p:-}" ]; then
+            qw=${wallOf["realistic quorvel"]}; qm=${mibOf["realistic quorvel"]}
+            targets+=("$(printf 'realistic: %.2fx the lines/s of %s (target 2x): %s; %.0f MiB vs %.0f MiB + 20 (target): %s' \
                 "$(echo "$pw / ($qw + 0.0001)" | bc -l)" "$p" "$(verdict "$pw / ($qw + 0.0001) >= 2")" \
                 "$qm" "$pm" "$(verdict "$qm <= $pm + 20")")")
         fi ;;
