@@ -8,8 +8,9 @@ COMPARE_LOGS ?=
 
 RELEASE := build/release
 ASAN := build/asan
+TSAN := build/tsan
 
-.PHONY: all demo test bench compare fuzz install install-built clean bootstrap release asan
+.PHONY: all demo test tsan bench compare fuzz install install-built clean bootstrap release asan
 
 all: release
 
@@ -32,6 +33,16 @@ test: asan
 	@scripts/bootstrap.sh chromium python3 clang libclang-rt-14-dev clang-format
 	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The end-to-end suite under ThreadSanitizer: every run reads its log in a second thread
+# (the default), and a data race ends that run with a report on standard error.
+tsan: bootstrap
+	@scripts/bootstrap.sh python3
+	@cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_TSAN=ON \
+	  -DQUORVEL_WERROR=ON >/dev/null
+	@cmake --build $(TSAN) -j $(JOBS)
+	@cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
 
 demo: release
 	@scripts/demo.sh $(RELEASE)

@@ -12,7 +12,10 @@
 #   crawler  one robot walking 200,000 distinct pages in a single visit
 # Environment: BENCH_RUNS (default 3), BENCH_PEERS (default "webalizer goaccess analog";
 #              empty for quorvel alone), BENCH_DIR (scratch space, default build/bench),
-#              BENCH_SCALE (default "1000000 4000000 10000000"), BENCH_CRAWL (200000).
+#              BENCH_SCALE (default "1000000 4000000 10000000"), BENCH_CRAWL (200000),
+#              BENCH_QUORVEL_CONF (configuration lines added to quorvel's, "\n" between
+#              them, e.g. "pagestyle modern"), BENCH_SINGLE (1, the default, also runs
+#              quorvel with -j 1 as the row quorvel-j1; 0 leaves it out).
 # Every tool runs BENCH_RUNS times per log, files in the page cache; the table shows the
 # median wall time, lines per second from it, the median processor time (user + system,
 # steadier than wall time on a shared machine), the largest peak memory, and how many
@@ -29,6 +32,8 @@ profiles=${BENCH_PROFILES:-typical realistic unique scale crawler}
 scaleLines=${BENCH_SCALE:-1000000 4000000 10000000}
 crawlLines=${BENCH_CRAWL:-200000}
 work=${BENCH_DIR:-$top/build/bench}
+extra=${BENCH_QUORVEL_CONF:-}
+single=${BENCH_SINGLE:-1}
 mkdir -p "$work"
 [ -x "$quorvel" ] || { echo "run.sh: no quorvel in $build" >&2; exit 1; }
 
@@ -78,9 +83,12 @@ run_tool() {  # name log -> "median_wall median_cpu max_kb"
         dir="$work/out-$name"
         rm -rf "$dir"; mkdir -p "$dir"
         case $name in
-        quorvel)
-            printf 'reportdir %s\nmydomain com\nfrequency weekly\n' "$dir" >"$work/quorvel.conf"
-            out=$(timed "$quorvel" -c "$work/quorvel.conf" -l "$log" -b "$begin" -e "$end") ;;
+        quorvel|quorvel-j1)
+            printf 'reportdir %s\nmydomain com\nfrequency weekly\n%b\n' "$dir" "$extra" \
+                >"$work/quorvel.conf"
+            local threads=()
+            [ "$name" = quorvel-j1 ] && threads=(-j 1)
+            out=$(timed "$quorvel" -c "$work/quorvel.conf" "${threads[@]}" -l "$log" -b "$begin" -e "$end") ;;
         webalizer)
             out=$(timed webalizer -Q -F clf -N 0 -c /dev/null -o "$dir" "$log") ;;
         goaccess)
@@ -109,6 +117,10 @@ bench_log() {  # kind lines log: quorvel and every peer on one log
     read -r qw qc qk <<<"$(run_tool quorvel "$log")"
     wallOf["$kind quorvel"]=$qw; cpuOf["$kind quorvel"]=$qc; mibOf["$kind quorvel"]=$(echo "$qk / 1024" | bc -l)
     row "$kind" "$lines" quorvel "$qw" "$qc" "$qk" "-"
+    if [ "$single" = 1 ]; then
+        read -r pw pc pk <<<"$(run_tool quorvel-j1 "$log")"
+        row "$kind" "$lines" quorvel-j1 "$pw" "$pc" "$pk" "$(printf '%.2fx' "$(echo "$pw / ($qw + 0.0001)" | bc -l)")"
+    fi
     for p in $peers; do
         command -v "$p" >/dev/null || continue
         read -r pw pc pk <<<"$(run_tool "$p" "$log")"

@@ -4,7 +4,8 @@
 # Usage: scripts/bootstrap.sh [extra-package ...]
 set -u
 
-need=(g++ cmake ninja-build pkg-config libgd-dev zlib1g-dev libbz2-dev libgtest-dev libsimdjson-dev)
+need=(g++ cmake ninja-build pkg-config libgd-dev zlib1g-dev libbz2-dev libgtest-dev libsimdjson-dev
+      libyaml-cpp-dev libre2-dev uap-core)
 need+=("$@")
 
 missing=()

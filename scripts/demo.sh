@@ -19,17 +19,22 @@ mkdir -p "$reports"
 config=$demo/quorvel.conf
 
 # The example configuration, pointed at the fresh report directory; the log is given
-# on the command line.
+# on the command line. After the browsers come who is visiting: browser and system
+# families of the people and the robots (the sample's ExampleBot), kept apart.
+visitors='browserfamilies yes\nsystemfamilies yes\nrobotlist yes\nrobots apart'
 {
     echo "reportdir $reports"
     if [ -f "$root/examples/quorvel.conf" ]; then
-        awk 'tolower($1) != "reportdir" && tolower($1) != "logfile" && tolower($1) != "logdir"' \
+        awk -v visitors="$visitors" \
+            'tolower($1) != "reportdir" && tolower($1) != "logfile" && tolower($1) != "logdir"
+             tolower($1) == "useragents" { print visitors }' \
             "$root/examples/quorvel.conf"
     else
         echo "mydomain com"
         echo "frequency weekly"
         echo "sites yes"
         echo "notfound yes"
+        printf '%b\n' "$visitors"
         echo "totals"
         echo "*.html HTML pages"
         echo "*.gif Images"

@@ -3,6 +3,9 @@
 // defaults and settle the order of the report sections.
 #include "config/global.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstring>
@@ -58,6 +61,9 @@ Hash reportListWorking;
 struct tm nowBreakdown = {};
 int nowDay = 0;
 int line = 0;
+char *agentPatterns = nullptr;
+int agentPatternsLine = 0;
+StringArray robotAgents;
 
 const ReportSection reportSections[SECTION_COUNT] = {
     {"unique", &uniqueFlag, nullptr},
@@ -77,6 +83,9 @@ const ReportSection reportSections[SECTION_COUNT] = {
     {"notfound", &notfoundFlag, &topNotfound},
     {"resultcodes", &resultcodesFlag, nullptr},
     {"domaingroups", nullptr, nullptr},
+    {"browserfamilies", &browserfamiliesFlag, &topBrowserfamilies},
+    {"systemfamilies", &systemfamiliesFlag, &topSystemfamilies},
+    {"robotlist", &robotlistFlag, &topRobots},
 };
 
 void (*configExitHook)(int status) = nullptr;
@@ -100,6 +109,7 @@ enum KeywordKind {
     K_FREQUENCY,
     K_WEEKSTART,
     K_ORDER,
+    K_PAGESTYLE,
     K_COUNT,
     K_WHOLE,
     K_FLAG,
@@ -113,6 +123,9 @@ enum KeywordKind {
     K_COLOR,
     K_HTML,
     K_OLDFORMAT,
+    K_ROBOTS,
+    K_AGENTPATTERNS,
+    K_THREADS,
 };
 
 // When a setting takes the default its keyword carries.
@@ -207,6 +220,7 @@ constexpr Keyword keywords[] = {
     choice("frequency", K_FREQUENCY, &frequency, FREQ_WEEKLY),
     choice("weekstart", K_WEEKSTART, &weekStart, 0),
     choice("order", K_ORDER, &bytesFlag, 0),
+    choice("pagestyle", K_PAGESTYLE, &pageStyleModern, 0),
     // Counts and whole numbers.
     count("top", &topDocuments, 10),
     count("topuseragents", &topUseragents, 10),
@@ -249,6 +263,7 @@ constexpr Keyword keywords[] = {
     flag("nopartial", &nopartialFlag, 0),
     startOnly(flag("nobytes", &nobytesFlag, 0)),
     {"dns", K_DNS, "dns", nullptr, &dnsFlag, nullptr, D_SETUP, 0},
+    flag("gifcharts", &gifchartsFlag, 0),
     // Lists.
     list("allow", &allowed),
     list("ignore", &ignored),
@@ -276,7 +291,19 @@ constexpr Keyword keywords[] = {
     color("charttickcolor", &chartTickColor, "#040404"),
     color("piebackgroundcolor", &pieBackgroundColor, "#FFFFFF"),
     color("piebordercolor", &pieBorderColor, "#000000"),
+    // Who is visiting.
+    {"useragentpatterns", K_AGENTPATTERNS, "useragentpatterns", &agentPatterns, nullptr, nullptr},
+    choice("robots", K_ROBOTS, &robotsMode, ROBOTS_COUNT),
+    flag("browserfamilies", &browserfamiliesFlag, 0),
+    flag("systemfamilies", &systemfamiliesFlag, 0),
+    flag("robotlist", &robotlistFlag, 0),
+    count("topbrowserfamilies", &topBrowserfamilies, 10),
+    count("topsystemfamilies", &topSystemfamilies, 10),
+    count("toprobots", &topRobots, 10),
+    flag("anonymize", &anonymizeFlag, 0),
+    list("robotagents", &robotAgents),
     // Others.
+    {"threads", K_THREADS, "threads", nullptr, &threadCount, nullptr, D_SETUP, 2},
     special("html", K_HTML),
     special("common", K_OLDFORMAT),
     special("ncsa_httpd", K_OLDFORMAT),
@@ -300,6 +327,7 @@ constinit int offsetHours = numberDefault(&offsetHours);
 constinit int frequency = numberDefault(&frequency);
 constinit int weekStart = numberDefault(&weekStart);
 constinit int bytesFlag = numberDefault(&bytesFlag);
+constinit int pageStyleModern = numberDefault(&pageStyleModern);
 constinit int topDocuments = numberDefault(&topDocuments);
 constinit int topUseragents = numberDefault(&topUseragents);
 constinit int topReferers = numberDefault(&topReferers);
@@ -336,6 +364,16 @@ constinit int nolinksFlag = numberDefault(&nolinksFlag);
 constinit int nopartialFlag = numberDefault(&nopartialFlag);
 constinit int nobytesFlag = numberDefault(&nobytesFlag);
 constinit int dnsFlag = numberDefault(&dnsFlag);
+constinit int gifchartsFlag = numberDefault(&gifchartsFlag);
+constinit int robotsMode = numberDefault(&robotsMode);
+constinit int browserfamiliesFlag = numberDefault(&browserfamiliesFlag);
+constinit int systemfamiliesFlag = numberDefault(&systemfamiliesFlag);
+constinit int robotlistFlag = numberDefault(&robotlistFlag);
+constinit int topBrowserfamilies = numberDefault(&topBrowserfamilies);
+constinit int topSystemfamilies = numberDefault(&topSystemfamilies);
+constinit int topRobots = numberDefault(&topRobots);
+constinit int anonymizeFlag = numberDefault(&anonymizeFlag);
+constinit int threadCount = numberDefault(&threadCount);
 
 namespace {
 
@@ -344,13 +382,13 @@ char **const stringSettings[] = {
     &subdomainsOf,       &topUrl,         &dateFormat,      &msDateFormat,
     &extension,          &serverName,     &offsetString,    &chartBackgroundColor,
     &chartBorderColor,   &chartTextColor, &chartCrossColor, &chartTickColor,
-    &pieBackgroundColor, &pieBorderColor,
+    &pieBackgroundColor, &pieBorderColor, &agentPatterns,
 };
 
 StringArray *const lists[] = {
     &allowed,      &ignored,        &hidden,         &suffixes,        &header,
     &footer,       &allowedSites,   &ignoredSites,   &ignoredReferers, &subDomains,
-    &domainGroups, &chartBarColors, &pieSliceColors,
+    &domainGroups, &chartBarColors, &pieSliceColors, &robotAgents,
 };
 
 bool isKeywordBreak(char c) {
@@ -489,6 +527,39 @@ void setOffset(const char *name, const char *argument) {
     offsetMinutes = sign * minutes;
 }
 
+void setRobots(char *argument) {
+    if (!argument) configError("No value given for robots keyword");
+    convertLower(argument);
+    static const char *const words[] = {"count", "apart", "ignore"};
+    for (int i = 0; i < 3; i++) {
+        if (std::strcmp(argument, words[i]) == 0) {
+            robotsMode = i;
+            return;
+        }
+    }
+    configError("Unsupported robots setting: %s (Valid settings are: count, apart, ignore)",
+                argument);
+}
+
+// A pattern file that is named must be readable now, not found missing in the middle of
+// a run; whether it holds usable patterns is seen when it is loaded.
+void setAgentPatterns(const char *name, const char *argument) {
+    simpleString(&agentPatterns, name, argument);
+    agentPatternsLine = line;
+    // Looked at before it is opened: opening a pipe would wait for a writer.
+    struct stat status;
+    if (stat(agentPatterns, &status) != 0)
+        configError("The user-agent pattern file %s cannot be read: %s", agentPatterns,
+                    std::strerror(errno));
+    if (!S_ISREG(status.st_mode))
+        configError("The user-agent pattern file %s is not a file", agentPatterns);
+    FILE *file = std::fopen(agentPatterns, "r");
+    if (!file)
+        configError("The user-agent pattern file %s cannot be read: %s", agentPatterns,
+                    std::strerror(errno));
+    std::fclose(file);
+}
+
 // The report section a keyword names: the section of the setting or row limit it sets,
 // the totals for a totals block, the domain groups for theirs; -1 for none.
 int keywordSection(const Keyword &k) {
@@ -537,11 +608,19 @@ void handleKeyword(FILE *file, const Keyword &k, char *argument) {
         case K_ORDER:
             setOrder(argument);
             break;
+        case K_PAGESTYLE:
+            setPageStyle(argument);
+            break;
         case K_COUNT:
             wholeOrAll(k.number, k.name, argument);
             break;
         case K_WHOLE:
             whole(k.number, k.name, argument);
+            break;
+        case K_THREADS:
+            whole(k.number, k.name, argument);
+            if (*k.number < 1)
+                configError("Argument to threads must be 1 or more (%s was given)", argument);
             break;
         case K_FLAG:
             getFlag(k.number, k.name, argument);
@@ -574,6 +653,12 @@ void handleKeyword(FILE *file, const Keyword &k, char *argument) {
             break;
         case K_COLOR:
             readColor(k.text, k.keyword, argument);
+            break;
+        case K_ROBOTS:
+            setRobots(argument);
+            break;
+        case K_AGENTPATTERNS:
+            setAgentPatterns(k.name, argument);
             break;
         case K_HTML:
             break;
@@ -699,6 +784,18 @@ void setOrder(char *argument) {
         configError("Unsupported order set: %s (Valid settings are: bytes, accesses)\n", argument);
 }
 
+void setPageStyle(char *argument) {
+    if (!argument) configError("No value given for pagestyle keyword");
+    convertLower(argument);
+    if (std::strcmp(argument, "modern") == 0)
+        pageStyleModern = 1;
+    else if (std::strcmp(argument, "classic") == 0)
+        pageStyleModern = 0;
+    else
+        configError("Unsupported page style set: %s (Valid settings are: classic, modern)\n",
+                    argument);
+}
+
 void wholeOrAll(int *slot, const char *name, char *argument) {
     if (!argument) configError("no argument provided for the %s keyword", name);
     convertLower(argument);
@@ -757,6 +854,10 @@ int documentHidden(const char *document) {
     return matchAny(document, hidden);
 }
 
+int agentPatternsNeeded() {
+    return browserfamiliesFlag || systemfamiliesFlag || robotlistFlag || robotsMode != ROBOTS_COUNT;
+}
+
 int reportSectionFind(const char *name) {
     if (!name) return -1;
     for (int s = 0; s < SECTION_COUNT; s++)
@@ -799,6 +900,7 @@ void globalSetup() {
         myfree(*slot);
         *slot = nullptr;
     }
+    agentPatternsLine = 0;
     for (const Keyword &k : keywords)
         if (k.use == D_SETUP) *k.number = k.defaultNumber;
     for (StringArray *array : lists) {

@@ -32,7 +32,9 @@ extern int offsetMinutes;
 // ---- Choice settings ----
 extern int frequency;
 extern int weekStart;
+extern int threadCount;  // threads that read the log (threads, -j): 1, or 2 and more
 extern int bytesFlag;
+extern int pageStyleModern;  // 1 for "pagestyle modern", 0 for the classic pages
 
 // ---- Counts (COUNT_ALL is all) and whole numbers ----
 extern int topDocuments;
@@ -73,6 +75,24 @@ extern int nolinksFlag;
 extern int nopartialFlag;
 extern int nobytesFlag;
 extern int dnsFlag;
+extern int gifchartsFlag;  // GIF charts beside the SVG ones of the modern pages
+
+// ---- Who is visiting: families of the agents, robots, private client addresses ----
+enum { ROBOTS_COUNT = 0, ROBOTS_APART = 1, ROBOTS_IGNORE = 2 };
+extern char *agentPatterns;      // useragentpatterns: the pattern file, null for the default
+extern int agentPatternsLine;    // line of the useragentpatterns keyword, 0 when not given
+extern int robotsMode;           // robots: ROBOTS_COUNT, ROBOTS_APART or ROBOTS_IGNORE
+extern int browserfamiliesFlag;  // sections: browser families, systems, robots
+extern int systemfamiliesFlag;
+extern int robotlistFlag;
+extern int topBrowserfamilies;
+extern int topSystemfamilies;
+extern int topRobots;
+extern int anonymizeFlag;        // zero the end of every client address before counting
+extern StringArray robotAgents;  // robotagents: agent patterns of the site's own robots
+// 1 when the settings need the user-agent patterns: a family or robot section, or robots
+// kept apart or ignored.
+int agentPatternsNeeded();
 
 // ---- Kinds of log forced from the command line (-r, -u) ----
 extern int refererOnlyFlag;
@@ -128,6 +148,11 @@ enum ReportSectionId {
     SECTION_NOTFOUND,
     SECTION_RESULTCODES,
     SECTION_DOMAINGROUPS,
+    // Sections without a default place: off unless the configuration names them, and
+    // then where it names them.
+    SECTION_BROWSERFAMILIES,
+    SECTION_SYSTEMFAMILIES,
+    SECTION_ROBOTS,
     SECTION_COUNT
 };
 // Sections before this one stand first on a page unless the configuration names them;
@@ -311,6 +336,46 @@ enum TextResourceId {
     HTMLWEEKOFHEADING,
     HTMLDAYOFHEADING,
     HTMLSUMMARYFROMTO,
+    HTMLSECTIONEMPTY,
+    HTMLSECTIONNOTINLOG,
+    HTMLSHARECOLUMN,
+    HTMLPIECHARTALT,
+    HTMLBARCHARTALT,
+    HTMLPIEOTHER,
+    HTMLPIEHIDDEN,
+    HTMLBROWSERFAMILIESREPORTLABELALLBYBYTES,
+    HTMLBROWSERFAMILIESREPORTLABELALLBYACCESSES,
+    HTMLBROWSERFAMILIESREPORTLABELBYBYTES,
+    HTMLBROWSERFAMILIESREPORTLABELBYACCESSES,
+    HTMLBROWSERFAMILIESREPORTHEADINGNOBYTES,
+    HTMLBROWSERFAMILIESREPORTHEADINGWITHBYTES,
+    HTMLSYSTEMFAMILIESREPORTLABELALLBYBYTES,
+    HTMLSYSTEMFAMILIESREPORTLABELALLBYACCESSES,
+    HTMLSYSTEMFAMILIESREPORTLABELBYBYTES,
+    HTMLSYSTEMFAMILIESREPORTLABELBYACCESSES,
+    HTMLSYSTEMFAMILIESREPORTHEADINGNOBYTES,
+    HTMLSYSTEMFAMILIESREPORTHEADINGWITHBYTES,
+    HTMLROBOTSREPORTLABELALLBYBYTES,
+    HTMLROBOTSREPORTLABELALLBYACCESSES,
+    HTMLROBOTSREPORTLABELBYBYTES,
+    HTMLROBOTSREPORTLABELBYACCESSES,
+    HTMLROBOTSREPORTHEADINGNOBYTES,
+    HTMLROBOTSREPORTHEADINGWITHBYTES,
+    HTMLUNIQUEROBOTS,
+    HTMLNAVLABEL,
+    HTMLNAVINDEX,
+    HTMLNAVPREVIOUS,
+    HTMLNAVNEXT,
+    HTMLNAVMONTH,
+    HTMLNAVYEAR,
+    HTMLNAVLATEST,
+    HTMLHEADLINEACCESSES,
+    HTMLHEADLINEBYTES,
+    HTMLHEADLINESITES,
+    HTMLHEADLINEVISITS,
+    HTMLHEADLINEFAILED,
+    HTMLHEADLINEROBOTS,
+    HTMLHEADLINECHANGE,
     TEXT_RESOURCE_END  // one past the last resource: the number of resources
 };
 constexpr int TEXT_RESOURCE_COUNT = TEXT_RESOURCE_END;
@@ -340,6 +405,13 @@ void resourceFormat(FILE *page, const char *format, const char *kinds, ...);
 void parseResource(FILE *file, const char *name);
 // Frees every replacement and puts the built-in texts back.
 void textResourcesReset();
+// 1 when the configuration replaced resource number n.
+int textResourceReplaced(int n);
+// The built-in text of resource number n, or null for a number outside the table.
+const char *textResourceBuiltin(int n);
+// Gives resource number n another built-in text (not owned, kept until the reset), unless
+// the configuration replaced it: the modern pages' forms of the classic texts.
+void textResourceSetBuiltin(int n, const char *text);
 
 // ---- The reader ----
 void globalSetup();
@@ -361,6 +433,7 @@ void simpleString(char **slot, const char *name, const char *argument);
 void setFrequency(char *argument);
 void setWeekstart(char *argument);
 void setOrder(char *argument);
+void setPageStyle(char *argument);
 void wholeOrAll(int *slot, const char *name, char *argument);
 void whole(int *slot, const char *name, char *argument);
 void getFlag(int *slot, const char *name, char *argument);

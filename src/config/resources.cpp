@@ -187,7 +187,59 @@
     X("htmlmonthofheading", "Month of %s to %s")                                                   \
     X("htmlweekofheading", "Week of %s to %s")                                                     \
     X("htmldayofheading", "Day of %s")                                                             \
-    X("htmlsummaryfromto", "Summary from %s to %s")
+    X("htmlsummaryfromto", "Summary from %s to %s")                                                \
+    X("htmlsectionempty", "Nothing to list for this period.")                                      \
+    X("htmlsectionnotinlog",                                                                       \
+      "None of this period's log entries carries this information (a log in the common "           \
+      "format records no referring pages and no browsers).")                                       \
+    X("htmlsharecolumn", "Share")                                                                  \
+    X("htmlpiechartalt", "Pie chart: ")                                                            \
+    X("htmlbarchartalt", "Bar chart: ")                                                            \
+    X("htmlpieother", "Other")                                                                     \
+    X("htmlpiehidden", "(hidden)")                                                                 \
+    X("htmlbrowserfamiliesreportlabelallbybytes", "<h3>Browsers by Bytes Transferred</h3>")        \
+    X("htmlbrowserfamiliesreportlabelallbyaccesses", "<h3>Browsers by Access Count</h3>")          \
+    X("htmlbrowserfamiliesreportlabelbybytes",                                                     \
+      "<h3>Top %d of %d Browsers by Bytes Transferred</h3>")                                       \
+    X("htmlbrowserfamiliesreportlabelbyaccesses",                                                  \
+      "<h3>Top %d of %d Browsers by Access Count</h3>")                                            \
+    X("htmlbrowserfamiliesreportheadingnobytes",                                                   \
+      "<tr><th>Rank</th><th>Browser</th><th>Accesses</th></tr>")                                   \
+    X("htmlbrowserfamiliesreportheadingwithbytes",                                                 \
+      "<tr><th>Rank</th><th>Browser</th><th>Accesses</th><th>Bytes</th></tr>")                     \
+    X("htmlsystemfamiliesreportlabelallbybytes",                                                   \
+      "<h3>Operating Systems by Bytes Transferred</h3>")                                           \
+    X("htmlsystemfamiliesreportlabelallbyaccesses", "<h3>Operating Systems by Access Count</h3>")  \
+    X("htmlsystemfamiliesreportlabelbybytes",                                                      \
+      "<h3>Top %d of %d Operating Systems by Bytes Transferred</h3>")                              \
+    X("htmlsystemfamiliesreportlabelbyaccesses",                                                   \
+      "<h3>Top %d of %d Operating Systems by Access Count</h3>")                                   \
+    X("htmlsystemfamiliesreportheadingnobytes",                                                    \
+      "<tr><th>Rank</th><th>Operating System</th><th>Accesses</th></tr>")                          \
+    X("htmlsystemfamiliesreportheadingwithbytes",                                                  \
+      "<tr><th>Rank</th><th>Operating System</th><th>Accesses</th><th>Bytes</th></tr>")            \
+    X("htmlrobotsreportlabelallbybytes", "<h3>Robots by Bytes Transferred</h3>")                   \
+    X("htmlrobotsreportlabelallbyaccesses", "<h3>Robots by Access Count</h3>")                     \
+    X("htmlrobotsreportlabelbybytes", "<h3>Top %d of %d Robots by Bytes Transferred</h3>")         \
+    X("htmlrobotsreportlabelbyaccesses", "<h3>Top %d of %d Robots by Access Count</h3>")           \
+    X("htmlrobotsreportheadingnobytes", "<tr><th>Rank</th><th>Robot</th><th>Accesses</th></tr>")   \
+    X("htmlrobotsreportheadingwithbytes",                                                          \
+      "<tr><th>Rank</th><th>Robot</th><th>Accesses</th><th>Bytes</th></tr>")                       \
+    X("htmluniquerobots", "Robot accesses (counted apart)")                                        \
+    X("htmlnavlabel", "Report pages")                                                              \
+    X("htmlnavindex", "Index")                                                                     \
+    X("htmlnavprevious", "Previous")                                                               \
+    X("htmlnavnext", "Next")                                                                       \
+    X("htmlnavmonth", "Reports of the month")                                                      \
+    X("htmlnavyear", "Reports of the year")                                                        \
+    X("htmlnavlatest", "Latest report")                                                            \
+    X("htmlheadlineaccesses", "Accesses")                                                          \
+    X("htmlheadlinebytes", "Bytes")                                                                \
+    X("htmlheadlinesites", "Unique sites")                                                         \
+    X("htmlheadlinevisits", "Visits")                                                              \
+    X("htmlheadlinefailed", "Failed requests")                                                     \
+    X("htmlheadlinerobots", "Robots")                                                              \
+    X("htmlheadlinechange", "from the previous period")
 
 #define RESOURCE_TEXT(name, text) text,
 #define RESOURCE_ENTRY(name, text) {name, const_cast<char *>(text)},
@@ -246,6 +298,12 @@ const Template templates[] = {
     {HTMLWEEKOFHEADING, "ss", "%s %s"},
     {HTMLDAYOFHEADING, "s", "%s"},
     {HTMLSUMMARYFROMTO, "ss", "%s %s"},
+    {HTMLBROWSERFAMILIESREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLBROWSERFAMILIESREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLSYSTEMFAMILIESREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLSYSTEMFAMILIESREPORTLABELBYACCESSES, "dd", "%d %d"},
+    {HTMLROBOTSREPORTLABELBYBYTES, "dd", "%d %d"},
+    {HTMLROBOTSREPORTLABELBYACCESSES, "dd", "%d %d"},
 };
 
 // One conversion of a template, as the reader accepts it and the writer applies it.
@@ -468,6 +526,19 @@ void textResourcesReset() {
         replaced[i] = false;
     }
     releaseBlockLines();
+}
+
+int textResourceReplaced(int n) {
+    return n >= 0 && n < TEXT_RESOURCE_COUNT && replaced[n];
+}
+
+const char *textResourceBuiltin(int n) {
+    return n >= 0 && n < TEXT_RESOURCE_COUNT ? builtinTexts[n] : nullptr;
+}
+
+void textResourceSetBuiltin(int n, const char *text) {
+    if (n < 0 || n >= TEXT_RESOURCE_COUNT || replaced[n] || !text) return;
+    textResources[n].text = const_cast<char *>(text);
 }
 
 // Declared with the page helpers (report/report.h); it lives here so that the page writers

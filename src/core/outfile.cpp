@@ -163,7 +163,7 @@ long stemLength(const char *name, std::size_t length, const char *ending) {
 // Whether name (length bytes, not terminated) is a file that the analyser writes
 // through outOpen in its report directory.
 bool ownedName(const char *name, std::size_t length, const char *extension, const char *indexName) {
-    if (equals(name, length, "database.dat")) return true;
+    if (equals(name, length, "database.dat") || equals(name, length, "quorvel.css")) return true;
     if (indexName && equals(name, length, indexName)) return true;
     long stem = extension ? stemLength(name, length, extension) : -1;
     if (stem > 0) {
@@ -172,7 +172,9 @@ bool ownedName(const char *name, std::size_t length, const char *extension, cons
         if (equals(name, n, "summary") || equals(name, n, "agents") || equals(name, n, "referrers"))
             return true;
     }
+    // Charts are GIF or SVG files.
     stem = stemLength(name, length, "gif");
+    if (stem <= 0) stem = stemLength(name, length, "svg");
     if (stem <= 0) return false;
     // A chart: the stem of its page, alone or followed by the letter of its section.
     auto chartStem = [name](std::size_t n) {

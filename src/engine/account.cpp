@@ -6,6 +6,7 @@
 #include "config/global.h"
 #include "core/match.h"
 #include "core/mem.h"
+#include "engine/agents.h"
 #include "engine/engine.h"
 #include "engine/reflist.h"
 #include "log/log.h"
@@ -100,6 +101,21 @@ bool present(const char *field) {
     return field[0] != '\0' && std::strcmp(field, "-") != 0;
 }
 
+// A robot's request with robots apart: counted in the robots list and the Robots figure
+// of the overall statistics, nowhere else; a failed one not at all.
+void robotAccess(const LogEntry &entry, const char *robot) {
+    if (entry.result >= 400) return;
+    const double bytes = static_cast<double>(entry.size);
+    robotAccesses += 1;
+    if (robotlistFlag) addAccess(robotNames, EntryKey(robot), bytes);
+}
+
+void familiesAccess(const AgentFamilies &families, const char *robot, double bytes) {
+    if (browserfamiliesFlag) addAccess(browserFamilies, EntryKey(families.browser.c_str()), bytes);
+    if (systemfamiliesFlag) addAccess(systemFamilies, EntryKey(families.system.c_str()), bytes);
+    if (robotlistFlag && robot) addAccess(robotNames, EntryKey(robot), bytes);
+}
+
 }  // namespace
 
 void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
@@ -110,6 +126,15 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     int siteAllowed = entrySiteAllowed(entry);
     int siteIgnored = entrySiteIgnored(entry);
     if (!siteAllowed || siteIgnored) return;
+    // The site rules see the address as the log gives it; nothing that counts does.
+    if (anonymizeFlag) addressAnonymize(entry.site, sizeof entry.site);
+    const char *robot = nullptr;
+    const AgentFamilies *families = agentsInUse ? entryFamilies(entry, &robot) : nullptr;
+    if (robot && robotsMode == ROBOTS_IGNORE) return;
+    if (robot && robotsMode == ROBOTS_APART) {
+        robotAccess(entry, robot);
+        return;
+    }
 
     if (entry.result >= 0 && entry.result < CODES_SIZE) codes[entry.result] += 1;
     if (entry.result >= 400) {
@@ -132,6 +157,7 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
     if (useragentsFlag && entry.agent[0] != '\0')
         addAccess(useragents, EntryKey(entry.agent), bytes);
+    if (families) familiesAccess(*families, robot, bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
 

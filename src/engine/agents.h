@@ -20,7 +20,9 @@ bool agentPatternsLoad(const char *path, std::string &why);
 // 1 when patterns are loaded.
 int agentPatternsLoaded();
 // The families of the agent text (any bytes, possibly empty). The reference stays valid
-// until agentPatternsFree. Without loaded patterns every family is "Other", no robot.
+// until agentPatternsFree or the next agentPatternsLoad. Without loaded patterns every
+// family is "Other", no robot. Not for use from more than one thread at a time; the
+// cache keeps every distinct agent of the run.
 const AgentFamilies &agentClassify(const char *agent);
 // Frees the patterns and the cache.
 void agentPatternsFree();

@@ -81,6 +81,23 @@ void trailAccessKnown(const LogEntry &entry, int dayNumber, std::size_t siteLeng
 void trailFlush(const char *trail, double steps, double duration, const char *site);
 void analyzeTrails();
 
+// ---- Who is visiting: families of the agents, robots, private addresses ----
+struct AgentFamilies;
+// 1 while the user-agent patterns are loaded for the accounting (peopleSetup).
+extern int agentsInUse;
+// Turns host-name lookups off under anonymize (saying so when dns was set) and loads the
+// user-agent patterns when a setting needs them; a pattern file that cannot be used ends
+// the run with status 1.
+void peopleSetup();
+void peopleShutdown();
+// The families of the entry's agent, null when the patterns are not in use or the entry
+// has no agent; *robot is the robot's name when the agent is a robot's, else null.
+const AgentFamilies *entryFamilies(const LogEntry &entry, const char **robot);
+// Makes a numeric client address private in place: the last octet of an IPv4 address
+// (and a port after it) and the last 80 bits of an IPv6 address become zero. Host names
+// are left as they are.
+void addressAnonymize(char *site, std::size_t size);
+
 // ---- Host names and domains ----
 int addressIsName(const char *text);
 // The host name of a numeric address from the cache of hostnames or a reverse lookup,

@@ -81,6 +81,7 @@ static void zeroArrays() {
     totalVisitDurations = 0;
     totalVisits = 0;
     longestVisitDuration = 0;
+    robotAccesses = 0;
 }
 
 void epochSetup() {
@@ -96,6 +97,9 @@ void epochSetup() {
     hashSetup(completeTrails, 1, 3);
     hashSetup(useragents, 0, 2);
     hashSetup(referers, 0, 2);
+    hashSetup(browserFamilies, 0, 2);
+    hashSetup(systemFamilies, 0, 2);
+    hashSetup(robotNames, 0, 2);
     zeroArrays();
 }
 
@@ -112,6 +116,9 @@ void epochReset() {
     hashReset(proxydomains);
     hashReset(activeTrails);
     hashReset(completeTrails);
+    hashReset(browserFamilies);
+    hashReset(systemFamilies);
+    hashReset(robotNames);
     for (int row = 0; row < totals.count; ++row) {
         if (totals.doubles && totals.doubles[row]) {
             totals.doubles[row][0] = 0;
@@ -135,6 +142,9 @@ void epochShutdown() {
     hashShutdown(completeTrails);
     hashShutdown(useragents);
     hashShutdown(referers);
+    hashShutdown(browserFamilies);
+    hashShutdown(systemFamilies);
+    hashShutdown(robotNames);
 }
 
 void epochClose(int start) {
@@ -329,10 +339,10 @@ void parseLog(int begin, int end) {
     currentEpoch = begin;
     if (summary && begin != -1) firstDay = begin;
 
-    LogEntry entry;
     DateCache date;
     int latestPeriod = -1;  // the latest period an entry of the window claims
-    while (logStreamRead(entry) == LOG_OK) {
+    while (LogEntry *next = logStreamNext()) {
+        LogEntry &entry = *next;
         ++entriesRead;
         if ((entriesRead & 1023) == 0) progressUpdate(entriesRead, currentEpoch);
         if (!nobytesFlag && entry.hasBytes) bytesAvailable = 1;

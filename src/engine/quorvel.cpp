@@ -15,6 +15,7 @@
 
 #include "config/global.h"
 #include "console/ui.h"
+#include "core/chars.h"
 #include "core/dates.h"
 #include "core/exit.h"
 #include "core/mem.h"
@@ -42,6 +43,8 @@ static void usage() {
         "  -s           write one summary report for the whole log\n"
         "  -b DATE      begin with the period that contains DATE\n"
         "  -e DATE      end with the period that contains DATE\n"
+        "  -j N         read the log with N threads: 1 reads and counts in one thread,\n"
+        "               2 (the default) reads and parses in a second one\n"
         "               DATE is MM/DD, MM/DD/YY or MM/DD/YYYY\n"
         "  -r           the log is a referer log (summary report)\n"
         "  -u           the log is a user-agent log (summary report)\n"
@@ -239,6 +242,7 @@ int quorvelMain(int argc, char **argv) {
     int configRead = 0;
     int summaryRequested = 0;
     const char *logOverride = nullptr;
+    int jobsOverride = 0;
 
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
@@ -270,6 +274,16 @@ int quorvelMain(int argc, char **argv) {
                     "-e requires a valid date in one of the following formats: "
                     "MM/DD, MM/DD/YY or MM/DD/YYYY format.\n");
             endGiven = 1;
+        } else if (std::strcmp(arg, "-j") == 0) {
+            if (i + 1 >= argc) missingArgument(arg);
+            const char *count = argv[++i];
+            long n = 0;
+            for (const char *c = count; charIsDigit(static_cast<unsigned char>(*c)) && n < 1000;
+                 c++)
+                n = n * 10 + (*c - '0');
+            if (n < 1 || count[std::strspn(count, "0123456789")] != '\0')
+                fatal("-j requires a number of threads, 1 or more.\n");
+            jobsOverride = static_cast<int>(n);
         } else if (std::strcmp(arg, "-r") == 0) {
             refererOnlyFlag = 1;
         } else if (std::strcmp(arg, "-u") == 0) {
@@ -311,6 +325,7 @@ int quorvelMain(int argc, char **argv) {
             "the command line.\n");
     if (endGiven) end = epochAlign(end);
     if (beginGiven && endGiven && begin > end) fatal("Error: begin date is later than end date!\n");
+    peopleSetup();
 
     quorvelLock(reportDir);
     // Temporary files of a run that was killed: only a run holding the lock may remove them.
@@ -322,6 +337,7 @@ int quorvelMain(int argc, char **argv) {
     }
 
     windowEndGiven = endGiven;
+    logThreads = jobsOverride > 0 ? jobsOverride : threadCount;
     parseLog(begin, end);
 
     // Counts short of what the log holds must not become history that later runs trust.
@@ -335,6 +351,7 @@ int quorvelMain(int argc, char **argv) {
         historyReport();
         databaseShutdown();
     }
+    peopleShutdown();
     globalShutdown();
     if (lockDescriptor >= 0) {
         close(lockDescriptor);

@@ -84,6 +84,10 @@ bool is(const char *key, const char (&name)[N]) {
     return key[N - 1] == '"';
 }
 
+// Whether the line being read holds a backslash: a line without one holds no escapes,
+// and its strings need no look of their own.
+bool lineEscaped;
+
 // A string value. One without escapes is taken from the line as it stands; only one with
 // escapes is unescaped into the parser's buffer.
 bool text(value v, std::string_view *out) {
@@ -94,7 +98,7 @@ bool text(value v, std::string_view *out) {
         while (end > 1 && raw[end - 1] != '"') end--;
         if (end >= 2) {
             std::string_view inner = raw.substr(1, end - 2);
-            if (!std::memchr(inner.data(), '\\', inner.size())) {
+            if (!lineEscaped || !std::memchr(inner.data(), '\\', inner.size())) {
                 *out = inner;
                 return true;
             }
@@ -434,6 +438,7 @@ int logParseEntryJsonWithin(const char *text, std::size_t length, const char *li
             .get(document) ||
         document.get_object().get(top))
         return LOG_NOT_THIS_FORMAT;
+    lineEscaped = std::memchr(text + at, '\\', length - at) != nullptr;
     Fields fields;
     if (!readFields(top, fields)) return LOG_NOT_THIS_FORMAT;
     return fillEntry(fields, entry);

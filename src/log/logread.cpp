@@ -33,6 +33,7 @@
 
 #include "core/mem.h"
 #include "log/logbytes.h"
+#include "log/logs.h"
 
 namespace {
 
@@ -156,10 +157,10 @@ void readRaw(LogReader *reader) {
 
 void damage(LogReader *reader, const char *reason) {
     if (!reader->damaged)
-        std::fprintf(stderr,
-                     "The compressed log file %s is damaged (%s); the entries after the damage "
-                     "are skipped.\n",
-                     reader->name, reason);
+        logNote(
+            "The compressed log file %s is damaged (%s); the entries after the damage are "
+            "skipped.\n",
+            reader->name, reason);
     reader->damaged = true;
     reader->textEnd = true;
 }

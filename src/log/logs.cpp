@@ -301,6 +301,7 @@ int logStreamRead(LogEntry &entry) {
 }
 
 void logStreamShutdown() {
+    logStreamStopReader();
     if (logStdin) {
         logReaderClose(logStdin);
         logStdin = nullptr;

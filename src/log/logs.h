@@ -43,10 +43,25 @@ extern char logFirstUnrecognised[LOG_SAMPLE_MAX * 4 + 1];
 // 1 when a compressed source was found damaged (its later entries are lost).
 extern int logStreamDamaged;
 
+// Threads that read the log: 1 reads and parses in the caller's thread; 2 or more read,
+// decompress and parse in a second thread, a few batches of entries ahead of the caller.
+extern int logThreads;
+
 // Opens the stream named by logFile ("-" is standard input); fatal on failure.
 void logStreamSetup();
+// The next entry of the stream, or null at its end. The entry is the caller's to change
+// until the next call. With logThreads above 1 the entries come from the second thread in
+// the same order; what it would print, and a fatal error it meets, come out when the
+// caller reaches the entry they came with, so that the run is the same with one thread.
+LogEntry *logStreamNext();
+// Stops the reader thread when one runs (logStreamShutdown does it first).
+void logStreamStopReader();
+// Prints a message of the stream on standard error, or, in the second thread, keeps it
+// for the caller to print when it reaches the entry being read.
+void logNote(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Fills entry with the next entry and returns LOG_OK, or returns LOG_END.
 int logStreamRead(LogEntry &entry);
+// Stops the reader thread, when one runs, and closes every file of the stream.
 void logStreamShutdown();
 // 1 when path (following symbolic links) is a directory, else 0.
 int fileIsDirectory(const char *path);

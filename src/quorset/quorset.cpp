@@ -53,6 +53,7 @@ struct Answers {
     int topReferers;
     int useragentsFlag;
     int topUseragents;
+    int robotsApart;
     int nocaseFlag;
     char weekStart[UI_ANSWER_SIZE];
     char dateFormat[UI_ANSWER_SIZE];
@@ -203,6 +204,10 @@ void writeChunks(FILE *f, const Answers &a) {
     std::fprintf(f, "#Log file name\nlogfile %s\n\n", a.logPath);
     std::fprintf(f, "#Directory where reports will be written\nreportdir %s\n\n", a.reportDir);
     std::fprintf(f, "#Reporting frequency\nfrequency %s\n\n", a.frequency);
+    std::fputs(
+        "#Page style: modern (HTML5 pages for desktops and phones, a stylesheet\n"
+        "#and SVG charts) or classic (the pages of earlier versions)\npagestyle modern\n\n",
+        f);
     std::fputs("#Name for the index (the history report)\n#indexname index.html\n\n", f);
     std::fprintf(f, "#Day of the week to start the week with\nweekstart %s\n", a.weekStart);
     std::fprintf(f, "#Format for dates\ndateformat %s\n", a.dateFormat);
@@ -318,6 +323,17 @@ void writeChunks(FILE *f, const Answers &a) {
         std::fputs("#No user agent reports.\nuseragents off\n\n", f);
     }
     writeCount(f, "topuseragents", a.topUseragents);
+
+    if (a.robotsApart) {
+        std::fputs(
+            "#Robots (search engines, crawlers, monitors) are kept apart from people:\n"
+            "#they are counted only in the robots list and the Robots row of the\n"
+            "#overall statistics. The browser and operating-system lists show people.\n"
+            "robots apart\nbrowserfamilies yes\nsystemfamilies yes\nrobotlist yes\n\n",
+            f);
+    } else {
+        std::fputs("#Robots are counted like people (\"robots apart\" keeps them apart).\n\n", f);
+    }
 
     std::fputs("#List the documents that were asked for but not found\nnotfound yes\n\n", f);
 
@@ -727,6 +743,24 @@ void askBrowsers(Answers &a) {
     GetIntOrAll("Display how many browsers?", 10, &a.topUseragents);
 }
 
+// Where quorvel finds the patterns that tell robots from people unless the configuration
+// names another file; without them the answer yes would give a file that does not run.
+const char *const AGENT_PATTERNS = "/usr/share/uap-core/regexes.yaml";
+
+void askRobots(Answers &a) {
+    say("\nSearch engines, crawlers and monitors request many pages. quorvel\n"
+        "can recognise them by their user agent and keep them apart from\n"
+        "people: then every list, chart and total shows people only, and the\n"
+        "robots get a list of their own. The browsers and operating systems\n"
+        "of the people are listed too.\n\n");
+    int usable = access(AGENT_PATTERNS, R_OK) == 0;
+    if (!usable)
+        say("The patterns that recognise robots are missing here (Debian package\n"
+            "uap-core, file /usr/share/uap-core/regexes.yaml); install them before\n"
+            "answering yes.\n\n");
+    a.robotsApart = Confirm("Keep robots apart from people?", usable);
+}
+
 void askCase(Answers &a) {
     say("\nIf you are generating reports for a DOS or Windows server,\n"
         "you should ignore case in URLs: such servers treat /Index.html\n"
@@ -805,6 +839,7 @@ int main(int argc, char **argv) {
     askTrailsAndVisits(a);
     askReferers(a);
     askBrowsers(a);
+    askRobots(a);
     askCase(a);
     askWeekStart(a);
     askDateFormat(a);

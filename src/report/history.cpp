@@ -233,11 +233,201 @@ static void reportRows(FILE *index) {
     closeSubList(sub);
 }
 
+// ---- The modern style ----
+
+// The start of the newest period whose page exists, or -1.
+static int latestPage() {
+    for (int r = databaseEpochsTotal - 1; r >= 0; r--)
+        if (pageExists(database[r].firstDay)) return database[r].firstDay;
+    return -1;
+}
+
+// The head and the navigation of a modern index page or sub-page; the title and heading
+// are written by heading. The main part is left open.
+static void modernOpen(FILE *page, bool subPage, void (*heading)(FILE *, int, int), int first,
+                       int year) {
+    resourceWrite(page, HTMLOPENPAGE);
+    resourceWrite(page, HTMLOPENHEAD);
+    reportModernHead(page);
+    std::fputs("<title>", page);
+    heading(page, first, year);
+    std::fputs("</title>\n", page);
+    resourceWrite(page, HTMLCLOSEHEAD);
+    outputUserHeader(page);
+    reportNavOpen(page);
+    if (subPage) reportNavLink(page, "index", indexName ? indexName : "index.html", HTMLNAVINDEX);
+    int latest = latestPage();
+    if (latest >= 0) {
+        char *href = reportPath("%d.%s", latest, extensionText());
+        reportNavLink(page, "latest", href, HTMLNAVLATEST);
+        myfree(href);
+    }
+    std::fputs("</nav>\n<main>\n<h1>", page);
+    heading(page, first, year);
+    std::fputs("</h1>\n", page);
+}
+
+static void modernClose(FILE *page) {
+    std::fputs("</main>\n", page);
+    outputUserFooter(page);
+    resourceWrite(page, HTMLCLOSEPAGE);
+}
+
+static void modernOpenSubList(OutFile &sub, FILE *index, int month, int year) {
+    int first = dateToDay(month, 1, year);
+    char *path = reportPath("%s/%dh.%s", reportDir, first, extensionText());
+    FILE *page = reportFileOpen(sub, path);
+    myfree(path);
+    modernOpen(page, true, subListLabel, first, year);
+    std::fputs("<ul class=\"periods\">\n", page);
+    std::fprintf(index, "<li><a href=\"%dh.%s\">", first, extensionText());
+    subListLabel(index, first, year);
+    std::fputs("</a></li>\n", index);
+}
+
+static void modernCloseSubList(OutFile &sub) {
+    if (!sub.file) return;
+    std::fputs("</ul>\n", sub.file);
+    modernClose(sub.file);
+    reportFileClose(sub);
+}
+
+// The chart of the totals group that begins at first; the SVG draws its own legend, and the
+// text alternative names the group's patterns.
+static void modernChart(FILE *index, int first) {
+    historyChart(first);
+    std::fprintf(index,
+                 "<figure class=\"chart\"><img src=\"%dt.svg\" width=\"400\" height=\"300\" alt=\"",
+                 first);
+    htmlEscape(index, textResource(HTMLBARCHARTALT));
+    int end = groupEnd(first);
+    for (int i = first; i < end; i++) {
+        if (i > first) std::fputs(", ", index);
+        htmlEscape(index, totals.strings[i][0]);
+    }
+    std::fputs("\"></figure>\n", index);
+}
+
+// The totals of every pattern, a table per group after the group's chart.
+static void modernTotals(FILE *index) {
+    int latest = databaseEpochsTotal - 1;
+    if (latest > 0 && inProgress(database[latest])) latest--;
+    double scale = 1;
+    if (frequency == FREQ_WEEKLY)
+        scale = 7;
+    else if (frequency == FREQ_MONTHLY)
+        scale = 30;
+    bool tableOpen = false;
+    for (int p = 0; p < totals.count; p++) {
+        if (totalsDivider(totals.keys[p])) {
+            if (tableOpen) std::fputs("</tbody></table></div>\n", index);
+            tableOpen = false;
+            continue;
+        }
+        double a = 0, b = 0, days = 0, completeA = 0, completeB = 0, completeDays = 0;
+        for (int r = 0; r < databaseEpochsTotal; r++) {
+            const DatabaseEpoch &record = database[r];
+            a += record.accesses[p];
+            b += record.bytes[p];
+            days += record.days;
+            if (inProgress(record)) continue;
+            completeA += record.accesses[p];
+            completeB += record.bytes[p];
+            completeDays += record.days;
+        }
+        if (a == 0 && nozeroesFlag) continue;
+        if (days <= 0) continue;
+        if (!tableOpen) {
+            if (databaseEpochsTotal > 1) modernChart(index, p);
+            std::fputs("<div class=\"table-wrap\"><table>\n<thead>", index);
+            resourceWrite(
+                index, nobytesFlag ? HTMLHISTORYGRAPHSHEADING : HTMLHISTORYGRAPHSHEADINGWITHBYTES);
+            std::fputs("</thead>\n<tbody>\n", index);
+            tableOpen = true;
+        }
+        std::fputs("<tr><th scope=\"row\">", index);
+        const char *label = totals.strings[p][0];
+        if (label) std::fputs(label, index);
+        std::fputs("</th>", index);
+        numberCell(index, a);
+        if (!nobytesFlag) numberCell(index, b);
+        if (completeDays > 0) {
+            numberCell(index, completeA / completeDays * scale);
+            if (!nobytesFlag) numberCell(index, completeB / completeDays * scale);
+        } else {
+            emptyCell(index);
+            if (!nobytesFlag) emptyCell(index);
+        }
+        numberCell(index, database[latest].accesses[p]);
+        if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
+        std::fputs("</tr>\n", index);
+    }
+    if (tableOpen) std::fputs("</tbody></table></div>\n", index);
+}
+
+static void modernReportRows(FILE *index) {
+    OutFile sub;
+    int previousMonth = -1, previousYear = -1;
+    std::fputs("<ul class=\"periods\">\n", index);
+    for (int r = databaseEpochsTotal - 1; r >= 0; r--) {
+        int start = database[r].firstDay;
+        if (!pageExists(start)) continue;
+        FILE *target = index;
+        if (frequency == FREQ_DAILY || frequency == FREQ_WEEKLY) {
+            int month, day, year;
+            dayToDate(start, &month, &day, &year);
+            bool change =
+                year != previousYear || (frequency == FREQ_DAILY && month != previousMonth);
+            if (change || !sub.file) {
+                modernCloseSubList(sub);
+                modernOpenSubList(sub, index, frequency == FREQ_DAILY ? month : 1, year);
+            }
+            previousMonth = month;
+            previousYear = year;
+            target = sub.file;
+        }
+        std::fprintf(target, "<li><a href=\"%d.%s\">", start, extensionText());
+        epochHeadingRecord(target, database[r]);
+        std::fputs("</a></li>\n", target);
+    }
+    modernCloseSubList(sub);
+    std::fputs("</ul>\n", index);
+}
+
+static void indexHeading(FILE *page, int, int) {
+    historyHeading(page);
+}
+
+static void modernHistoryReport(FILE *index) {
+    reportModernPrepare();
+    modernOpen(index, false, indexHeading, 0, 0);
+    std::fputs("<p><a href=\"#reports\">", index);
+    if (frequency == FREQ_DAILY)
+        resourceWrite(index, HTMLSKIPTODAILYREPORTS);
+    else if (frequency == FREQ_WEEKLY)
+        resourceWrite(index, HTMLSKIPTOWEEKLYREPORTS);
+    else
+        resourceWrite(index, HTMLSKIPTOMONTHLYREPORTS);
+    std::fputs("</a></p>\n", index);
+    resourceWrite(index, HTMLHISTORYGRAPHSLABEL);
+    modernTotals(index);
+    std::fputs("<h2 id=\"reports\">", index);
+    resourceWrite(index, HTMLREPORTLISTLABEL);
+    std::fputs("</h2>\n", index);
+    modernReportRows(index);
+    modernClose(index);
+}
+
 void historyReport() {
     char *path = reportPath("%s/%s", reportDir, indexName ? indexName : "index.html");
     OutFile out;
     FILE *index = reportFileOpen(out, path);
     myfree(path);
+    if (reportModern()) {
+        modernHistoryReport(index);
+        reportFileClose(out);
+        return;
+    }
 
     resourceWrite(index, HTMLOPENPAGE);
     resourceWrite(index, HTMLOPENHEAD);

@@ -6,13 +6,75 @@
 
 #include "config/global.h"
 #include "core/chars.h"
+#include "core/commas.h"
 #include "core/dates.h"
 #include "core/mem.h"
 #include "report/report.h"
 
+int reportModern() {
+    return pageStyleModern == 1;
+}
+
+void htmlNumber(FILE *page, double value) {
+    char text[32];
+    commasFormat(text, value);
+    std::fputs(text, page);
+}
+
+void htmlShare(FILE *page, double part, double whole) {
+    double share = whole > 0 ? 100.0 * part / whole : 0.0;
+    std::fprintf(page, "%.1f%%", share);
+}
+
+// The length of the valid UTF-8 sequence at p (1 to 4), or 0 when the bytes there do not
+// begin one; *prefix is then the length of its longest start that could have been
+// completed (at least 1), which is replaced by one U+FFFD as browsers decode it.
+static int utf8Sequence(const unsigned char *p, int *prefix) {
+    unsigned char lead = p[0];
+    int length;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        *prefix = 1;
+        return 0;
+    }
+    int i = 1;
+    for (; i < length; i++) {
+        unsigned char c = p[i];
+        bool fits = i == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
+        if (!fits) break;
+    }
+    if (i == length) return length;
+    *prefix = i;
+    return 0;
+}
+
 void htmlEscape(FILE *page, const char *text) {
     if (!text) return;
+    bool modern = reportModern();
     for (const char *p = text; *p; p++) {
+        if (modern && static_cast<unsigned char>(*p) >= 0x80) {
+            int prefix = 1;
+            int length = utf8Sequence(reinterpret_cast<const unsigned char *>(p), &prefix);
+            if (length) {
+                std::fwrite(p, 1, static_cast<std::size_t>(length), page);
+                p += length - 1;
+            } else {
+                std::fputs("\xEF\xBF\xBD", page);  // U+FFFD, the replacement character
+                p += prefix - 1;
+            }
+            continue;
+        }
         switch (*p) {
             case '&':
                 std::fputs("&amp;", page);

@@ -75,6 +75,24 @@ int useragentsCompareAccesses(const void *a, const void *b) {
 int useragentsCompareBytes(const void *a, const void *b) {
     return compareCell(useragents, a, b, 1);
 }
+int browserFamiliesCompareAccesses(const void *a, const void *b) {
+    return compareCell(browserFamilies, a, b, 0);
+}
+int browserFamiliesCompareBytes(const void *a, const void *b) {
+    return compareCell(browserFamilies, a, b, 1);
+}
+int systemFamiliesCompareAccesses(const void *a, const void *b) {
+    return compareCell(systemFamilies, a, b, 0);
+}
+int systemFamiliesCompareBytes(const void *a, const void *b) {
+    return compareCell(systemFamilies, a, b, 1);
+}
+int robotsCompareAccesses(const void *a, const void *b) {
+    return compareCell(robotNames, a, b, 0);
+}
+int robotsCompareBytes(const void *a, const void *b) {
+    return compareCell(robotNames, a, b, 1);
+}
 
 // The table and number cell that a comparator of this file compares, or false.
 static bool comparatorCell(ReportComparator comparator, const Hash **table, int *cell) {
@@ -101,6 +119,12 @@ static bool comparatorCell(ReportComparator comparator, const Hash **table, int 
         {referersCompareBytes, &referers, 1},
         {useragentsCompareAccesses, &useragents, 0},
         {useragentsCompareBytes, &useragents, 1},
+        {browserFamiliesCompareAccesses, &browserFamilies, 0},
+        {browserFamiliesCompareBytes, &browserFamilies, 1},
+        {systemFamiliesCompareAccesses, &systemFamilies, 0},
+        {systemFamiliesCompareBytes, &systemFamilies, 1},
+        {robotsCompareAccesses, &robotNames, 0},
+        {robotsCompareBytes, &robotNames, 1},
     };
     for (const auto &k : known) {
         if (k.comparator == comparator) {
@@ -176,6 +200,83 @@ void siteOutput(FILE *page, const char *key) {
 
 // ---- The generic section ----
 
+// The fields a log format may lack: an empty table of these on a page with accesses says
+// that the log does not record them.
+static bool fieldOfSomeFormats(const Hash *table) {
+    return table == &referers || table == &useragents || table == &authusers ||
+           table == &proxysites;
+}
+
+// A ranked section of the modern pages: the label, the pie as SVG, and a table with the
+// share of each row in the column after the figure the section is ranked by (the bytes
+// when it is ranked by bytes and shows them, else the accesses). The shares are of the
+// whole table, hidden keys included, as the pie's slices are. A section without entries
+// is its label (without counts) and one line.
+static void modernRanked(FILE *page, int start, const GenericReportSpec &spec, const int *order,
+                         int visible, bool byBytes) {
+    Hash &table = *spec.table;
+    int n = table.count;
+    int allLabel = byBytes ? spec.labelAllBytes : spec.labelAllAccesses;
+    if (n == 0) {
+        resourceWrite(page, allLabel);
+        bool anyAccess = documents.count > 0 || sites.count > 0;
+        modernEmpty(page, anyAccess && fieldOfSomeFormats(spec.table) ? HTMLSECTIONNOTINLOG
+                                                                      : HTMLSECTIONEMPTY);
+        return;
+    }
+    int shown = visible;
+    if (spec.rowLimit == COUNT_ALL)
+        resourceWrite(page, allLabel);
+    else {
+        shown = std::min(std::max(spec.rowLimit, 0), visible);
+        modernCountLabel(page, byBytes ? spec.labelTopBytes : spec.labelTopAccesses, shown, n);
+    }
+
+    const char *suffix = spec.chartSuffix ? spec.chartSuffix : "";
+    if (spec.setting != FLAG_NOCHART) {
+        hashChart(table, suffix, start, order, byBytes ? 1 : 0, spec.hiddenTest);
+        char *name = chartName(start, suffix, "svg");
+        modernChartImage(page, name, 1, allLabel);
+        myfree(name);
+    }
+
+    bool withBytes = bytesAvailable == 1 && spec.headingWithBytes >= 0;
+    int shareCell = byBytes && withBytes && table.doubleColumns > 1 ? 1 : 0;
+    double whole = 0;
+    for (int i = 0; i < n; i++) whole += table.doubles[i][shareCell];
+    char columns[8];
+    std::snprintf(columns, sizeof columns, "nKn%s%s%s%s", shareCell == 0 ? "s" : "",
+                  withBytes ? "n" : "", shareCell == 1 ? "s" : "", spec.extraColumn ? "k" : "");
+    modernTableOpen(page, withBytes ? spec.headingWithBytes : spec.headingNoBytes, columns);
+    int rank = 0;
+    for (int i = 0; i < n && rank < shown; i++) {
+        int row = order[i];
+        const char *key = table.keys[row];
+        if (spec.hiddenTest && spec.hiddenTest(key)) continue;
+        rank++;
+        std::fputs("<tr>", page);
+        modernNumberCell(page, rank, 0);
+        modernCellOpen(page, 'K');
+        if (spec.keyWriter)
+            spec.keyWriter(page, key);
+        else
+            htmlEscape(page, key);
+        modernCellClose(page, 'K');
+        modernNumberCell(page, table.doubles[row][0], 0);
+        if (shareCell == 0) modernShareCell(page, table.doubles[row][0], whole);
+        if (withBytes) modernNumberCell(page, table.doubles[row][1], 0);
+        if (shareCell == 1) modernShareCell(page, table.doubles[row][1], whole);
+        if (spec.extraColumn) {
+            modernCellOpen(page, 'k');
+            if (table.stringColumns > 0 && table.strings[row][0])
+                htmlEscape(page, table.strings[row][0]);
+            modernCellClose(page, 'k');
+        }
+        std::fputs("</tr>\n", page);
+    }
+    modernTableClose(page);
+}
+
 void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
     bool byBytes = bytesFlag == 1 && spec.byteComparator;
     if (spec.setting == 0 || !spec.table) return;
@@ -190,6 +291,11 @@ void genericReport(FILE *page, int start, const GenericReportSpec &spec) {
     int visible = 0;
     for (int i = 0; i < n; i++)
         if (!spec.hiddenTest || !spec.hiddenTest(table.keys[i])) visible++;
+    if (reportModern()) {
+        modernRanked(page, start, spec, order, visible, byBytes);
+        myfree(order);
+        return;
+    }
 
     int shown;
     if (spec.rowLimit == COUNT_ALL) {
@@ -349,6 +455,27 @@ void referersReport(FILE *page, int start) {
         page, start,
         makeSpec(referersCompareBytes, referersCompareAccesses, nullptr, refererOutput,
                  HTMLREFERERSREPORTLABELALLBYBYTES, referers, topReferers, referersFlag, "r"));
+}
+
+void browserFamiliesReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(browserFamiliesCompareBytes, browserFamiliesCompareAccesses, nullptr,
+                           nullptr, HTMLBROWSERFAMILIESREPORTLABELALLBYBYTES, browserFamilies,
+                           topBrowserfamilies, browserfamiliesFlag, "b"));
+}
+
+void systemFamiliesReport(FILE *page, int start) {
+    genericReport(page, start,
+                  makeSpec(systemFamiliesCompareBytes, systemFamiliesCompareAccesses, nullptr,
+                           nullptr, HTMLSYSTEMFAMILIESREPORTLABELALLBYBYTES, systemFamilies,
+                           topSystemfamilies, systemfamiliesFlag, "o"));
+}
+
+void robotsReport(FILE *page, int start) {
+    genericReport(
+        page, start,
+        makeSpec(robotsCompareBytes, robotsCompareAccesses, nullptr, nullptr,
+                 HTMLROBOTSREPORTLABELALLBYBYTES, robotNames, topRobots, robotlistFlag, "k"));
 }
 
 void notfoundReport(FILE *page, int start) {

@@ -57,6 +57,10 @@ void proxydomainsReport(FILE *page, int start);
 void useragentsReport(FILE *page, int start);
 void referersReport(FILE *page, int start);
 void notfoundReport(FILE *page, int start);
+// Browser families, operating-system families and robots of the agents.
+void browserFamiliesReport(FILE *page, int start);
+void systemFamiliesReport(FILE *page, int start);
+void robotsReport(FILE *page, int start);
 
 int sitesCompareAccesses(const void *a, const void *b);
 int sitesCompareBytes(const void *a, const void *b);
@@ -76,6 +80,12 @@ int referersCompareAccesses(const void *a, const void *b);
 int referersCompareBytes(const void *a, const void *b);
 int useragentsCompareAccesses(const void *a, const void *b);
 int useragentsCompareBytes(const void *a, const void *b);
+int browserFamiliesCompareAccesses(const void *a, const void *b);
+int browserFamiliesCompareBytes(const void *a, const void *b);
+int systemFamiliesCompareAccesses(const void *a, const void *b);
+int systemFamiliesCompareBytes(const void *a, const void *b);
+int robotsCompareAccesses(const void *a, const void *b);
+int robotsCompareBytes(const void *a, const void *b);
 
 void documentOutput(FILE *page, const char *key);
 void refererOutput(FILE *page, const char *key);
@@ -105,13 +115,77 @@ void openSubList(OutFile &sub, FILE *index, int month, int year);
 void closeSubList(OutFile &sub);
 
 // ---- Chart feeding ----
-void hashChart(Hash &table, const char *suffix, int start, const int *order, int byBytes);
+// On modern pages each chart is an SVG file beside the GIF's name ("<name>.svg"), and the
+// GIF is drawn too only with gifcharts; the classic pages get the GIFs alone. The slices
+// of a modern pie are labelled with the keys, a key that hiddenTest hides with the
+// htmlpiehidden text.
+void hashChart(Hash &table, const char *suffix, int start, const int *order, int byBytes,
+               ReportHiddenTest hiddenTest = nullptr);
 void hourChart(int start, int days);
 void dayChart(int start, int days);
 int historyChart(int first);
+// The owned name, relative to the page, of a period chart with the given suffix and file
+// extension: "<start><suffix>.<ext>", for a summary "summary", "referer" or "agents" in
+// place of the day number.
+char *chartName(int start, const char *suffix, const char *ext);
+// The width and height on the root element of the last SVG chart written (0 before any).
+void chartSvgSize(int *width, int *height);
+
+// ---- Section tables of the modern pages (modern.cpp) ----
+// A table's columns are given as one letter each: 'n' a number, 's' a share of the whole,
+// 'k' long text from the log (wraps), 't' other text; upper case marks the cell that
+// names the row (<th scope="row">). The column names are the header cells of the heading
+// resource in turn; the share column's is htmlsharecolumn.
+void modernTableOpen(FILE *page, int heading, const char *columns);
+void modernTableClose(FILE *page);
+void modernCellOpen(FILE *page, char kind);
+void modernCellClose(FILE *page, char kind);
+// A number with thousands separators and the given decimals (0: rounded to whole).
+void modernNumber(FILE *page, double value, int decimals);
+void modernNumberCell(FILE *page, double value, int decimals);
+void modernShareCell(FILE *page, double part, double whole);
+// A label template ("Top %d of %d ...") or a template of one figure of the kind 'd' or
+// 'f' ("Total visits: %.0f") with the thousands of every number grouped.
+void modernCountLabel(FILE *page, int resource, int shown, int count);
+void modernFigure(FILE *page, int resource, char kind, double value);
+// The one line of a section with nothing to list: the text of resource as a paragraph.
+void modernEmpty(FILE *page, int resource);
+// The image of the SVG chart named name (relative to the page) that was written last, a
+// pie or bars: its size scaled down to at most 400 pixels wide, its alt text made of
+// htmlpiechartalt or htmlbarchartalt and the text of the section's label resource
+// without its tags.
+void modernChartImage(FILE *page, const char *name, int pie, int label);
+
+// ---- The modern page style ----
+// 1 when the pages are written in the modern style (pagestyle modern).
+int reportModern();
+// The stylesheet of the modern pages, written next to them; the name its links use.
+extern const char *const REPORT_STYLESHEET;
+void reportStylesheetWrite();
+// In the modern style, gives the text resources that the configuration left at their
+// built-in texts their modern forms: a doctype, header cells with scope="col", number
+// cells of class "num", tables without border attributes. The page writers call it
+// before they write; a section writer that writes its own cells follows the same forms.
+void reportModernTexts();
+// reportModernTexts and, once per report directory, the stylesheet.
+void reportModernPrepare();
+// The lines of a modern page's head after htmlopenhead: character set, viewport, stylesheet.
+void reportModernHead(FILE *page);
+// The navigation bar: its opening tag, and one link (kind names it: "index", "previous",
+// "next", "list", "latest") with the text resource label.
+void reportNavOpen(FILE *page);
+void reportNavLink(FILE *page, const char *kind, const char *href, int label);
+// 1 when the page of the period that starts at start exists in the report directory.
+int reportPageExists(int start);
+// Writes a whole number with thousands separators ("12,345").
+void htmlNumber(FILE *page, double value);
+// Writes part of whole as a share with one decimal and a percent sign ("12.5%");
+// "0.0%" when whole is 0.
+void htmlShare(FILE *page, double part, double whole);
 
 // ---- Text from strangers ----
-// Writes text escaped for HTML element content and attribute values (& < > " ').
+// Writes text escaped for HTML element content and attribute values (& < > " '). On
+// modern pages a byte that is not part of valid UTF-8 becomes U+FFFD.
 void htmlEscape(FILE *page, const char *text);
 // Writes a URL for an href attribute: escaped, with control characters and blanks
 // percent-encoded.

@@ -11,6 +11,9 @@ Hash authusers;
 Hash completeTrails;
 Hash useragents;
 Hash referers;
+Hash browserFamilies;
+Hash systemFamilies;
+Hash robotNames;
 double codes[CODES_SIZE];
 double hourAccesses[24];
 double hourBytes[24];
@@ -19,6 +22,7 @@ double dayBytes[31];
 double totalVisits = 0;
 double totalVisitDurations = 0;
 double longestVisitDuration = 0;
+double robotAccesses = 0;
 
 int bytesAvailable = 0;
 int showPartialEpoch = 0;

@@ -9,18 +9,21 @@
 constexpr int CODES_SIZE = 1000;
 // Ranked tables: a key per row in order of arrival, number cell 0 the accesses and
 // number cell 1 the bytes, unless said otherwise.
-extern Hash documents;       // document paths; 1 text
-extern Hash notfound;        // missing documents; text cell 0 the referring pages joined
-                             // by ", "; only the accesses cell
-extern Hash sites;           // client hosts; 1 text
-extern Hash domains;         // domains of the sites (filled when the period closes); 1 text
-extern Hash proxydomains;    // domains of the proxy hosts (likewise); 1 text
-extern Hash proxysites;      // proxy hosts; 1 text
-extern Hash authusers;       // authenticated users; 1 text
-extern Hash completeTrails;  // trails of closed visits; text cell 0 the site of the latest;
-                             // numbers: visits, latest duration, duration sum (minutes)
-extern Hash useragents;      // user agents; no text
-extern Hash referers;        // referring pages; no text
+extern Hash documents;        // document paths; 1 text
+extern Hash notfound;         // missing documents; text cell 0 the referring pages joined
+                              // by ", "; only the accesses cell
+extern Hash sites;            // client hosts; 1 text
+extern Hash domains;          // domains of the sites (filled when the period closes); 1 text
+extern Hash proxydomains;     // domains of the proxy hosts (likewise); 1 text
+extern Hash proxysites;       // proxy hosts; 1 text
+extern Hash authusers;        // authenticated users; 1 text
+extern Hash completeTrails;   // trails of closed visits; text cell 0 the site of the latest;
+                              // numbers: visits, latest duration, duration sum (minutes)
+extern Hash useragents;       // user agents; no text
+extern Hash referers;         // referring pages; no text
+extern Hash browserFamilies;  // browser families of the agents; no text
+extern Hash systemFamilies;   // operating-system families of the agents; no text
+extern Hash robotNames;       // robots by name; no text
 
 extern double codes[CODES_SIZE];  // requests per result code
 extern double hourAccesses[24];   // accesses and bytes per hour of the day
@@ -30,6 +33,8 @@ extern double dayBytes[31];
 extern double totalVisits;           // visits closed in the period
 extern double totalVisitDurations;   // their durations in minutes, summed
 extern double longestVisitDuration;  // the longest of them
+extern double robotAccesses;         // with robots apart: robots' accesses, counted only in
+                                     // robotNames
 
 // ---- The run ----
 extern int bytesAvailable;    // 1 once a counted entry carried a byte count

@@ -8,15 +8,23 @@ Each page must load with every image decoded (naturalWidth > 0), every local lin
 must name an existing file (and every in-page anchor an existing target), and the
 console must stay free of errors. Full-page screenshots go to the output directory.
 
+The demo is then made again with "pagestyle modern" and served over HTTP with the
+header "Content-Security-Policy: default-src 'self'". Its pages are checked the same way
+at 1280 and at 400 pixels wide (a phone), and besides: the stylesheet loads, nothing
+makes the page wider than the window, and no content-security violation is reported.
+
 Usage: browser_test.py QUORVEL SOURCE_DIR OUTPUT_DIR [--readme DOCS_DIR]
-  --readme DOCS_DIR  also write the two small pictures of the README
-                     (DOCS_DIR/index.png, DOCS_DIR/period.png)
+  --readme DOCS_DIR  also write the small pictures of the README: DOCS_DIR/index.png,
+                     DOCS_DIR/period.png (classic), DOCS_DIR/modern-index.png,
+                     DOCS_DIR/modern-period.png (desktop) and DOCS_DIR/modern-phone.png,
+                     DOCS_DIR/modern-index-phone.png (400 pixels wide)
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium on this machine).
 """
 
 import base64
 import fcntl
 import html.parser
+import http.server
 import json
 import os
 import select
@@ -24,6 +32,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.parse
 
@@ -69,8 +78,9 @@ def links_of(path):
     return parser.hrefs
 
 
-def make_demo(quorvel, source, work):
-    """The demo's report directory, made the way scripts/demo.sh makes it."""
+def make_demo(quorvel, source, work, extra=()):
+    """The demo's report directory, made the way scripts/demo.sh makes it; extra lines
+    go at the end of its configuration."""
     reports = os.path.join(work, "reports")
     os.mkdir(reports)
     config = os.path.join(work, "quorvel.conf")
@@ -81,6 +91,7 @@ def make_demo(quorvel, source, work):
             if words and words[0].lower() in ("reportdir", "logfile", "logdir"):
                 continue
             lines.append(line.rstrip("\n"))
+    lines += extra
     with open(config, "w", encoding="latin-1") as out:
         out.write("\n".join(lines) + "\n")
     run = subprocess.run(
@@ -201,6 +212,30 @@ def local_path(url):
     return urllib.parse.unquote(parts.path)
 
 
+# What the modern pages must show besides: the window's width, the stylesheets with their
+# rule counts (-1 when unreadable), content-security violations, inline styles and scripts.
+MODERN_FACTS = """JSON.stringify({
+  innerWidth: window.innerWidth,
+  sheets: Array.from(document.styleSheets).map(s => {
+    let rules = -1; try { rules = s.cssRules.length; } catch (e) {}
+    return {href: s.href, rules: rules}; }),
+  violations: window.__violations || [],
+  styled: document.querySelectorAll('[style], style').length,
+  scripts: document.scripts.length,
+  charset: document.characterSet,
+  viewport: (document.querySelector('meta[name=viewport]') || {}).content || '',
+  wide: Array.from(document.body.querySelectorAll('*'))
+    .filter(e => e.getBoundingClientRect().right > window.innerWidth + 0.5 &&
+                 !e.closest('table'))
+    .slice(0, 3).map(e => e.tagName + (e.className ? '.' + e.className : ''))
+})"""
+
+# Records every content-security violation of a page before its own content runs.
+VIOLATION_RECORDER = """window.__violations = [];
+document.addEventListener('securitypolicyviolation',
+  e => window.__violations.push(e.violatedDirective + ' ' + e.blockedURI));"""
+
+
 class Page:
     def __init__(self, browser):
         self.browser = browser
@@ -209,20 +244,25 @@ class Page:
                                     {"targetId": target["targetId"], "flatten": True})["sessionId"]
         for domain in ("Page.enable", "Runtime.enable", "Log.enable"):
             browser.send(domain, session=self.session)
+        browser.send("Page.addScriptToEvaluateOnNewDocument", {"source": VIOLATION_RECORDER},
+                     session=self.session)
 
-    def open(self, path):
-        """Loads a page and returns what it shows and every console error it caused."""
+    def open(self, path, width=1000, mobile=False, modern=False):
+        """Loads a page (a file, or an http URL) and returns what it shows and every console
+        error it caused; with modern, the facts of MODERN_FACTS too."""
         # A plain window again, so that the page's height is its own, not the last screenshot's.
         self.browser.send("Emulation.setDeviceMetricsOverride",
-                          {"width": 1000, "height": 800, "deviceScaleFactor": 1, "mobile": False},
+                          {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": mobile},
                           session=self.session)
         self.browser.events = [e for e in self.browser.events if e.get("sessionId") != self.session]
-        url = "file://" + urllib.parse.quote(path)
+        url = path if path.startswith("http:") else "file://" + urllib.parse.quote(path)
         reply = self.browser.send("Page.navigate", {"url": url}, session=self.session)
         if reply.get("errorText"):
             raise Failure("%s: %s" % (path, reply["errorText"]))
         self.browser.wait_for("Page.loadEventFired", self.session)
         facts = json.loads(self.evaluate(PAGE_FACTS))
+        if modern:
+            facts.update(json.loads(self.evaluate(MODERN_FACTS)))
         # Let late console messages arrive before they are counted.
         self.evaluate("new Promise(r => setTimeout(r, 100)).then(() => 1)")
         facts["errors"] = self.console_errors()
@@ -252,10 +292,10 @@ class Page:
                 errors.append("%s %s" % (entry.get("text", ""), entry.get("url", "")))
         return errors
 
-    def screenshot(self, path, width, height, scale=1.0):
+    def screenshot(self, path, width, height, scale=1.0, mobile=False):
         self.browser.send("Emulation.setDeviceMetricsOverride",
                           {"width": width, "height": height, "deviceScaleFactor": 1,
-                           "mobile": False}, session=self.session)
+                           "mobile": mobile}, session=self.session)
         shot = self.browser.send(
             "Page.captureScreenshot",
             {"format": "png", "captureBeyondViewport": True,
@@ -265,9 +305,10 @@ class Page:
             out.write(base64.b64decode(shot["data"]))
 
 
-def check_page(name, path, facts, problems):
-    """Adds to problems what is wrong with one loaded page."""
-    if not facts["images"] and name != "year list":
+def check_page(name, path, facts, problems, served=None):
+    """Adds to problems what is wrong with one loaded page. served: the server base URL
+    and the directory it serves, when the page came over HTTP."""
+    if not facts["images"] and "year list" not in name:
         problems.append("%s: no images at all" % name)
     for image in facts["images"]:
         if not image["complete"] or image["width"] <= 0:
@@ -280,6 +321,9 @@ def check_page(name, path, facts, problems):
                 problems.append("%s: anchor %s has no target" % (name, href))
             continue
         target = local_path(url)
+        if served and url.startswith(served[0]):
+            target = os.path.join(served[1], urllib.parse.unquote(
+                urllib.parse.urlsplit(url).path).lstrip("/"))
         if target is None:
             continue  # a document of the site or a referring page: not ours
         if not os.path.isfile(target):
@@ -288,6 +332,112 @@ def check_page(name, path, facts, problems):
             problems.append("%s: link %s leads back to the page itself" % (name, href))
     for error in facts["errors"]:
         problems.append("%s: console error: %s" % (name, error))
+
+
+def check_modern(name, facts, problems):
+    """Adds to problems what is wrong with a loaded modern page beyond check_page."""
+    if facts["width"] > facts["innerWidth"]:
+        problems.append("%s: the page is %d pixels wide in a window of %d (%s)" % (
+            name, facts["width"], facts["innerWidth"], ", ".join(facts["wide"])))
+    if not facts["sheets"] or any(sheet["rules"] <= 0 for sheet in facts["sheets"]):
+        problems.append("%s: stylesheet missing or empty: %s" % (name, facts["sheets"]))
+    for violation in facts["violations"]:
+        problems.append("%s: content-security violation: %s" % (name, violation))
+    if facts["styled"] or facts["scripts"]:
+        problems.append("%s: %d inline styles, %d scripts" % (name, facts["styled"],
+                                                              facts["scripts"]))
+    if facts["charset"] != "UTF-8" or "width=device-width" not in facts["viewport"]:
+        problems.append("%s: charset %s, viewport %r" % (name, facts["charset"],
+                                                         facts["viewport"]))
+
+
+CSP = "default-src 'self'"
+
+
+class Server:
+    """A directory over HTTP on a free local port; every answer carries the
+    Content-Security-Policy header CSP."""
+
+    def __init__(self, directory):
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kwargs):
+                super().__init__(*args, directory=directory, **kwargs)
+
+            def do_GET(self):
+                # The browser asks for an icon of its own accord; the pages name none.
+                if self.path == "/favicon.ico":
+                    self.send_response(204)
+                    self.end_headers()
+                    return
+                super().do_GET()
+
+            def end_headers(self):
+                self.send_header("Content-Security-Policy", CSP)
+                self.send_header("Cache-Control", "no-store")
+                super().end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        self.directory = directory
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.base = "http://127.0.0.1:%d/" % self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+def demo_pages(reports):
+    """The index, its one year list and the five weekly pages: (name, file) pairs."""
+    index = os.path.join(reports, "index.html")
+    year_lists = [h for h in links_of(index) if h.endswith("h.html")]
+    if len(year_lists) != 1:
+        raise Failure("the index should link to one year list, not %s" % year_lists)
+    year_list = os.path.join(reports, year_lists[0])
+    # Each once: a modern list links to the latest week in its navigation bar too.
+    weeks = list(dict.fromkeys(h for h in links_of(year_list) if h.split(".")[0].isdigit()))
+    if len(weeks) != 5:
+        raise Failure("the year list should link to five weekly pages, not %s" % weeks)
+    visits = [("index", index), ("year list", year_list)]
+    return visits + [("week " + w, os.path.join(reports, w)) for w in weeks]
+
+
+def modern_checks(page, quorvel, source, work, output, readme, problems):
+    """The modern demo over HTTP under the content-security policy, at two widths."""
+    modern = os.path.join(work, "modern")
+    os.mkdir(modern)
+    reports = make_demo(quorvel, source, modern,
+                        ["pagestyle modern", "totals", "* All accesses", "end totals"])
+    server = Server(reports)
+    try:
+        visits = demo_pages(reports)
+        for width, mobile, suffix in ((1280, False, ""), (400, True, "-phone")):
+            for name, path in visits:
+                url = server.base + os.path.basename(path)
+                facts = page.open(url, width, mobile, modern=True)
+                label = "modern %s at %d" % (name, width)
+                check_page(label, path, facts, problems, (server.base, reports))
+                check_modern(label, facts, problems)
+                shot = os.path.join(output, "modern-" + os.path.basename(path).replace(
+                    ".html", suffix + ".png"))
+                page.screenshot(shot, width, min(max(facts["height"], 200), 8000), 1.0, mobile)
+                print("%-24s %2d images, %3d links, %d errors; %s" % (
+                    label, len(facts["images"]), len(facts["links"]), len(facts["errors"]), shot))
+        if readme:
+            week = server.base + os.path.basename(visits[3][1])
+            page.open(server.base + "index.html", 1100, False, modern=True)
+            page.screenshot(os.path.join(readme, "modern-index.png"), 1100, 1130, 0.6)
+            page.open(week, 1100, False, modern=True)
+            page.screenshot(os.path.join(readme, "modern-period.png"), 1100, 1500, 0.6)
+            page.open(server.base + "index.html", 400, True, modern=True)
+            page.screenshot(os.path.join(readme, "modern-index-phone.png"), 400, 800, 0.75, True)
+            page.open(week, 400, True, modern=True)
+            page.screenshot(os.path.join(readme, "modern-phone.png"), 400, 800, 0.75, True)
+    finally:
+        server.close()
 
 
 def main(argv):
@@ -312,20 +462,13 @@ def main(argv):
     problems = []
     try:
         reports = make_demo(quorvel, source, work)
-        index = os.path.join(reports, "index.html")
-        year_lists = [h for h in links_of(index) if h.endswith("h.html")]
-        if len(year_lists) != 1:
-            raise Failure("the index should link to one year list, not %s" % year_lists)
-        year_list = os.path.join(reports, year_lists[0])
-        weeks = [h for h in links_of(year_list) if h.split(".")[0].isdigit()]
-        if len(weeks) != 5:
-            raise Failure("the year list should link to five weekly pages, not %s" % weeks)
+        visits = demo_pages(reports)
+        index = visits[0][1]
+        weeks = [os.path.basename(path) for _, path in visits[2:]]
 
         started = time.monotonic()
         browser = Browser(chromium, os.path.join(work, "profile"), os.path.join(output, "chromium.log"))
         page = Page(browser)
-        visits = [("index", index), ("year list", year_list)]
-        visits += [("week " + w, os.path.join(reports, w)) for w in weeks]
         for name, path in visits:
             facts = page.open(path)
             check_page(name, path, facts, problems)
@@ -341,6 +484,7 @@ def main(argv):
             page.screenshot(os.path.join(readme, "index.png"), 900, 680, 0.6)
             page.open(os.path.join(reports, weeks[1]))
             page.screenshot(os.path.join(readme, "period.png"), 900, 1500, 0.6)
+        modern_checks(page, quorvel, source, work, output, readme, problems)
         print("browser checks took %.1f s" % (time.monotonic() - started))
     except Failure as failure:
         problems.append(str(failure))

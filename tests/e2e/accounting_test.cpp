@@ -128,6 +128,213 @@ TEST_F(AccountingE2e, DayCountsForWeeklyAndMonthlyPeriods) {
     EXPECT_NE(p.find("03/31/24</td><td align=\"right\">0</td>"), std::string::npos);
 }
 
+// ---- Who is visiting: families of the agents, robots, private addresses ----
+
+// Agents as current browsers, a command-line client, two search robots and a site's own
+// monitor send them.
+const char *const CHROME =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/131.0.0.0 Safari/537.36";
+const char *const FIREFOX =
+    "Mozilla/5.0 (X11; Linux x86_64; rv:133.0) Gecko/20100101 Firefox/133.0";
+const char *const SAFARI =
+    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+    "Version/18.1 Safari/605.1.15";
+const char *const EDGE =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/131.0.0.0 Safari/537.36 Edg/131.0.0.0";
+const char *const CURL = "curl/8.11.0";
+const char *const GOOGLEBOT =
+    "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
+const char *const BINGBOT =
+    "Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)";
+const char *const MONITOR = "SiteMonitor/1.2 (ops@example.org)";
+// The monitor is known to no pattern file: the site names it.
+const char *const OWN_ROBOTS = "robotagents\nSiteMonitor/*\nend robotagents\n";
+
+std::string visit(const std::string &host, int day, int hour, int minute, const std::string &url,
+                  int code, long bytes, const char *agent) {
+    char buffer[1024];
+    std::snprintf(buffer, sizeof buffer,
+                  "%s - - [%02d/Mar/2024:%02d:%02d:00 +0000] \"GET %s HTTP/1.1\" %d %ld \"-\" "
+                  "\"%s\"\n",
+                  host.c_str(), day, hour, minute, url.c_str(), code, bytes, agent);
+    return buffer;
+}
+
+// Six successful requests of people (7,300 bytes) and a 404; ten of robots: Googlebot walks
+// the trail of the first person and misses a page, bingbot, and the monitor twice.
+std::string visitorsLog() {
+    return visit("10.0.0.1", 4, 9, 0, "/a.html", 200, 1000, CHROME) +
+           visit("66.249.66.1", 4, 9, 0, "/a.html", 200, 4000, GOOGLEBOT) +
+           visit("10.0.0.1", 4, 9, 1, "/b.html", 200, 2000, CHROME) +
+           visit("66.249.66.1", 4, 9, 1, "/b.html", 200, 4000, GOOGLEBOT) +
+           visit("10.0.0.1", 4, 9, 2, "/c.html", 200, 3000, CHROME) +
+           visit("66.249.66.1", 4, 9, 2, "/c.html", 200, 4000, GOOGLEBOT) +
+           visit("66.249.66.1", 4, 9, 3, "/gone.html", 404, 0, GOOGLEBOT) +
+           visit("10.0.0.2", 4, 10, 0, "/a.html", 200, 500, FIREFOX) +
+           visit("10.0.0.5", 4, 12, 0, "/a.html", 200, 100, CURL) +
+           visit("40.77.167.1", 4, 13, 0, "/d.html", 200, 50, BINGBOT) +
+           visit("10.9.9.9", 4, 14, 0, "/health", 200, 10, MONITOR) +
+           visit("10.9.9.9", 4, 14, 5, "/health", 200, 10, MONITOR) +
+           visit("10.0.0.3", 5, 11, 0, "/missing.html", 404, 0, SAFARI) +
+           visit("10.0.0.4", 5, 11, 0, "/b.html", 200, 700, EDGE);
+}
+
+// "key count" of every row of the ranked section whose label ends with title.
+std::vector<std::string> sectionRows(const std::string &page, const std::string &title) {
+    std::vector<std::string> rows;
+    std::size_t at = page.find(title + "</h3>");
+    if (at == std::string::npos) return {"no section " + title};
+    std::size_t end = page.find("</table>", at);
+    const std::string open = "<td>", close = "</td><td align=\"right\">";
+    for (at = page.find(open, at); at < end; at = page.find(open, at)) {
+        std::size_t keyEnd = page.find(close, at);
+        std::size_t countEnd = page.find("</td>", keyEnd + close.size());
+        rows.push_back(page.substr(at + open.size(), keyEnd - at - open.size()) + " " +
+                       page.substr(keyEnd + close.size(), countEnd - keyEnd - close.size()));
+        at = countEnd;
+    }
+    return rows;
+}
+
+using Rows = std::vector<std::string>;
+
+TEST_F(AccountingE2e, FamiliesAndRobotsAreCountedWithPeople) {
+    RunResult r = run(std::string("browserfamilies yes\nsystemfamilies yes\nrobotlist yes\n") +
+                          OWN_ROBOTS + "totals\n* All\nend totals\n",
+                      visitorsLog());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(stored(), (std::vector<double>{12, 19370}));  // robots count like people
+    std::string p = page();
+    EXPECT_EQ(
+        sectionRows(p, "Browsers by Access Count"),
+        (Rows{"Chrome 3", "Googlebot 3", "Other 2", "Firefox 1", "curl 1", "bingbot 1", "Edge 1"}));
+    EXPECT_EQ(sectionRows(p, "Operating Systems by Access Count"),
+              (Rows{"Other 7", "Windows 4", "Linux 1"}));
+    EXPECT_EQ(sectionRows(p, "Robots by Access Count"),
+              (Rows{"Googlebot 3", "SiteMonitor 2", "bingbot 1"}));
+    EXPECT_EQ(p.find("Robot accesses"), std::string::npos);
+    for (const char *chart : {"b", "o", "k"})
+        EXPECT_TRUE(
+            fileExists(reports + "/" + std::to_string(dayNumber(3, 3, 2024)) + chart + ".gif"))
+            << chart;
+}
+
+TEST_F(AccountingE2e, RobotsApartLeaveEveryOtherFigureToPeople) {
+    RunResult r = run(std::string("robots apart\nsites yes\nnotfound yes\nbrowserfamilies yes\n"
+                                  "systemfamilies yes\nrobotlist yes\n") +
+                          OWN_ROBOTS + "totals\n* All\nend totals\n",
+                      visitorsLog());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(stored(), (std::vector<double>{6, 7300}));
+    std::string p = page();
+    auto cell = [](const std::string &first, const std::string &value) {
+        return first + "</td><td align=\"right\">" + value + "</td>";
+    };
+    // Overall statistics: four people's sites, three documents, one trail (10.0.0.1's
+    // /a.html, /b.html, /c.html; Googlebot's walk of it is not a visit), four visits.
+    for (const auto &[label, value] : {std::pair{"Unique sites served", "4"},
+                                       {"Unique documents served", "3"},
+                                       {"Unique trails followed", "1"},
+                                       {"Total visits", "4"},
+                                       {"Robot accesses (counted apart)", "6"}})
+        EXPECT_NE(p.find(cell(label, value)), std::string::npos) << label;
+    EXPECT_NE(p.find(cell("/a.html, /b.html, /c.html", "1")), std::string::npos);
+    // A week's hours are averages: 3 / 7 at nine, 1 / 7 at ten, eleven and twelve.
+    for (const auto &[hour, value] : {std::pair{"09:00", "0.43"},
+                                      {"10:00", "0.14"},
+                                      {"11:00", "0.14"},
+                                      {"12:00", "0.14"},
+                                      {"13:00", "0.00"},
+                                      {"14:00", "0.00"}})
+        EXPECT_NE(p.find(cell(hour, value)), std::string::npos) << hour;
+    EXPECT_NE(p.find(cell("03/04/24", "5")), std::string::npos);
+    EXPECT_NE(p.find(cell("03/05/24", "1")), std::string::npos);
+    EXPECT_NE(p.find(cell("/a.html</a>", "3")), std::string::npos);
+    EXPECT_NE(p.find(cell("/b.html</a>", "2")), std::string::npos);
+    EXPECT_EQ(p.find("/d.html"), std::string::npos);
+    EXPECT_EQ(p.find("/health"), std::string::npos);
+    EXPECT_EQ(sectionRows(p, "Sites by Access Count"),
+              (Rows{"10.0.0.1 3", "10.0.0.2 1", "10.0.0.5 1", "10.0.0.4 1"}));
+    EXPECT_NE(p.find(cell("200</td><td>OK", "6")), std::string::npos);
+    EXPECT_NE(p.find(cell("404</td><td>Not Found", "1")), std::string::npos);
+    EXPECT_NE(p.find("/missing.html"), std::string::npos);
+    EXPECT_EQ(p.find("/gone.html"), std::string::npos);
+    EXPECT_EQ(sectionRows(p, "user agents by Access Count"),
+              (Rows{std::string(CHROME) + " 3", std::string(FIREFOX) + " 1",
+                    std::string(CURL) + " 1", std::string(EDGE) + " 1"}));
+    EXPECT_EQ(sectionRows(p, "Browsers by Access Count"),
+              (Rows{"Chrome 3", "Firefox 1", "curl 1", "Edge 1"}));
+    EXPECT_EQ(sectionRows(p, "Operating Systems by Access Count"),
+              (Rows{"Windows 4", "Linux 1", "Other 1"}));
+    EXPECT_EQ(sectionRows(p, "Robots by Access Count"),
+              (Rows{"Googlebot 3", "SiteMonitor 2", "bingbot 1"}));
+    // The sections stand in the order the configuration names them.
+    EXPECT_LT(p.find("Browsers by"), p.find("Operating Systems by"));
+    EXPECT_LT(p.find("Operating Systems by"), p.find("Robots by"));
+    EXPECT_LT(p.find("Sites by"), p.find("Browsers by"));
+}
+
+TEST_F(AccountingE2e, RobotsIgnoredAreDroppedLikeIgnoredSites) {
+    RunResult r = run(
+        std::string("robots ignore\nrobotlist yes\n") + OWN_ROBOTS + "totals\n* All\nend totals\n",
+        visitorsLog());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(stored(), (std::vector<double>{6, 7300}));
+    std::string p = page();
+    EXPECT_NE(p.find("404</td><td>Not Found</td><td align=\"right\">1</td>"), std::string::npos);
+    EXPECT_EQ(sectionRows(p, "Top 0 of 0 Robots by Access Count"), Rows{});
+    EXPECT_EQ(p.find("Robot accesses"), std::string::npos);
+}
+
+TEST_F(AccountingE2e, PatternFileIsReadOnlyWhenNeeded) {
+    std::string bad = dir.file("bad.yaml");
+    writeFile(bad, "user_agent_parsers: [unclosed\n");
+    // Named, but no setting needs it: the run does not read it.
+    RunResult r = run("useragentpatterns " + bad + "\n", visitorsLog());
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::filesystem::remove_all(reports);
+    std::filesystem::create_directory(reports);
+    r = run("useragentpatterns " + bad + "\nrobots apart\n", visitorsLog());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Configuration file error at line 5:\nThe user-agent pattern file " +
+                              bad + " cannot be used: ",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_EQ(listFiles(reports), std::vector<std::string>{});
+}
+
+TEST_F(AccountingE2e, AnonymizeLeavesNoFullAddress) {
+    const std::string caddy =
+        R"({"ts":1709557200.5,"logger":"http.log.access.log0","request":{"remote_ip":)"
+        R"("203.0.113.45","proto":"HTTP/2.0","method":"GET","uri":"/json.html",)"
+        R"("headers":{"User-Agent":["Mozilla/5.0"]}},"size":1000,"status":200})"
+        "\n";
+    std::string text =
+        logLine(3, 4, 2024, 9, "/a.html", 200, 10, "192.0.2.77") +
+        logLine(3, 4, 2024, 9, "/b.html", 200, 10, "192.0.2.77") +
+        logLine(3, 4, 2024, 9, "/a.html", 200, 10, "2001:db8:85a3:1234:5678:8a2e:370:7334") +
+        logLine(3, 4, 2024, 10, "/c.html", 200, 10, "::ffff:198.51.100.23") + caddy;
+    RunResult r =
+        run("anonymize yes\ndns yes\nsites yes\ndomains yes\nnotfound yes\nexamplevisits all\n"
+            "trailminimumsteps 1\ntotals\n* All\nend totals\n",
+            text);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Note: anonymize is on, so no host names are looked up (dns is ignored).\n");
+    std::string p = page();
+    EXPECT_EQ(sectionRows(p, "Sites by Access Count"),
+              (Rows{"192.0.2.0 2", "2001:db8:85a3:: 1", "::ffff:198.51.100.0 1", "203.0.113.0 1"}));
+    EXPECT_NE(p.find("<td>192.0.2.0</td>"), std::string::npos);  // an example visit
+    for (const std::string &name : listFiles(reports)) {
+        std::string content = readFile(reports + "/" + name);
+        for (const char *address : {"192.0.2.77", "2001:db8:85a3:1234:5678:8a2e:370:7334",
+                                    "8a2e:370:7334", "198.51.100.23", "203.0.113.45"})
+            EXPECT_EQ(content.find(address), std::string::npos) << address << " in " << name;
+    }
+}
+
 // Caddy, Traefik (gzipped) and nginx JSON access logs of one directory, in summary mode.
 TEST(JsonLogsE2e, CaddyTraefikAndNginxAreCountedAlike) {
     TempDir dir;

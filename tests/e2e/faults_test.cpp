@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include "e2e/e2e_util.h"
@@ -515,27 +516,69 @@ TEST_F(LogDirectoryFaults, NamedPipeMemberDoesNotHangTheRun) {
 TEST_F(LogDirectoryFaults, MemberThatVanishesDuringTheRun) {
     // Many early entries in one file, and a file whose entries come last: it is read
     // for its first entry at setup, closed, and opened again only at the end, after it
-    // was removed.
-    writeLog("early.log", 0, 20000);
-    writeLog("late.log", 0, 2, 23);
-    writeFile(reports + "/database.dat", oldHistory());
-    int watch = inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, (logs + "/late.log").c_str(), IN_CLOSE_NOWRITE), 0);
-    bool removed = false;
-    RunOptions options;
-    options.whileRunning = [&] {
-        struct pollfd ready = {watch, POLLIN, 0};
-        if (poll(&ready, 1, 30000) == 1) removed = std::filesystem::remove(logs + "/late.log");
-    };
-    writeFile(config, minimalConfig(reports, "logfile " + logs + "\n" + DAILY));
-    RunResult r = runWith({"-c", config, "-b", "06/15/2024", "-e", "06/15/2024"}, options);
-    close(watch);
-    ASSERT_TRUE(removed);
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.err, "Can't reopen the file " + logs + "/late.log!\n");
-    EXPECT_EQ(history(), oldHistory());
-    expectNoTemporaries();
+    // was removed. The run ends alike whether a second thread reads the log or not.
+    for (const char *threads : {"1", "2"}) {
+        SCOPED_TRACE(std::string("-j ") + threads);
+        writeLog("early.log", 0, 20000);
+        writeLog("late.log", 0, 2, 23);
+        writeFile(reports + "/database.dat", oldHistory());
+        int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, (logs + "/late.log").c_str(), IN_CLOSE_NOWRITE), 0);
+        bool removed = false;
+        RunOptions options;
+        options.whileRunning = [&] {
+            struct pollfd ready = {watch, POLLIN, 0};
+            if (poll(&ready, 1, 30000) == 1) removed = std::filesystem::remove(logs + "/late.log");
+        };
+        writeFile(config, minimalConfig(reports, "logfile " + logs + "\n" + DAILY));
+        RunResult r =
+            runWith({"-c", config, "-j", threads, "-b", "06/15/2024", "-e", "06/15/2024"}, options);
+        close(watch);
+        ASSERT_TRUE(removed);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.err, "Can't reopen the file " + logs + "/late.log!\n");
+        EXPECT_EQ(history(), oldHistory());
+        EXPECT_FALSE(fileExists(reports + "/" + std::to_string(dayNumber(6, 15, 2024)) + ".html"));
+        expectNoTemporaries();
+    }
+}
+
+TEST_F(LogDirectoryFaults, DamagedGzipEndsAlikeWithOneOrTwoThreads) {
+    // A compressed member damaged in its middle, among plain members: the same message at
+    // the same place, the same status, and the same pages, charts and history.
+    std::string text;
+    for (int i = 0; i < 30000; ++i)
+        text += logLine(6, 15 + i / 10000, 2024, i / 1000 % 10 + 1, "/z" + std::to_string(i % 700));
+    writeFile(logs + "/middle.log", text);
+    ASSERT_EQ(std::system(("gzip -n -f " + logs + "/middle.log").c_str()), 0);
+    std::string packed = readFile(logs + "/middle.log.gz");
+    for (std::size_t at = packed.size() / 2; at < packed.size() / 2 + 64; ++at) packed[at] ^= 0x5a;
+    writeFile(logs + "/middle.log.gz", packed);
+    writeLog("plain.log", 0, 3000, 12);
+    std::map<std::string, std::string> first;
+    RunResult one;
+    for (const char *threads : {"1", "2"}) {
+        SCOPED_TRACE(std::string("-j ") + threads);
+        std::filesystem::remove_all(reports);
+        std::filesystem::create_directory(reports);
+        writeFile(config, minimalConfig(reports, "logfile " + logs + "\n" + DAILY));
+        RunResult r =
+            runWith({"-c", config, "-j", threads, "-b", "06/15/2024", "-e", "06/17/2024"}, {});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("middle.log.gz is damaged"), std::string::npos) << r.err;
+        std::map<std::string, std::string> files;
+        for (const std::string &name : listFiles(reports))
+            files[name] = readFile(reports + "/" + name);
+        if (first.empty()) {
+            first = files;
+            one = r;
+            EXPECT_FALSE(files.empty());
+        } else {
+            EXPECT_EQ(r.err, one.err);
+            EXPECT_TRUE(files == first);
+        }
+    }
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(InstallE2e, StagedBelowDestdirUnderThePrefixThenRun) {
     // quorset from the installed tree writes a configuration file from piped answers.
     std::string answers =
         source + "/examples/sample.log\nStats\n" + dir.file("out") + "\nwww.example.org\n";
-    for (int i = 0; i < 19; ++i) answers += "\n";
+    for (int i = 0; i < 20; ++i) answers += "\n";
     r = runProgram(root + "/bin/quorset", {dir.file("made.conf")}, answers);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(readFile(dir.file("made.conf")).find("reportdir " + dir.file("out")),

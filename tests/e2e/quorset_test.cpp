@@ -175,6 +175,7 @@ struct Expect {
     int topReferers = 10;
     bool agents = true;
     int topAgents = 10;
+    bool robotsApart = true;
     bool nocase = false;
 };
 
@@ -191,6 +192,9 @@ std::vector<std::string> expectedChunks(const Expect &e) {
     c.push_back("#Log file name\nlogfile " + e.logPath + "\n\n");
     c.push_back("#Directory where reports will be written\nreportdir " + e.reportDir + "\n\n");
     c.push_back("#Reporting frequency\nfrequency " + e.frequency + "\n\n");
+    c.push_back(
+        "#Page style: modern (HTML5 pages for desktops and phones, a stylesheet\n"
+        "#and SVG charts) or classic (the pages of earlier versions)\npagestyle modern\n\n");
     c.push_back("#Name for the index (the history report)\n#indexname index.html\n\n");
     c.push_back("#Day of the week to start the week with\nweekstart " + e.weekStart + "\n");
     c.push_back("#Format for dates\ndateformat " + e.dateFormat + "\n");
@@ -246,6 +250,12 @@ std::vector<std::string> expectedChunks(const Expect &e) {
     c.push_back(std::string(e.agents ? "#The user wants user agent reports.\nuseragents on\n\n"
                                      : "#No user agent reports.\nuseragents off\n\n") +
                 count("topuseragents", e.topAgents) +
+                (e.robotsApart
+                     ? "#Robots (search engines, crawlers, monitors) are kept apart from people:\n"
+                       "#they are counted only in the robots list and the Robots row of the\n"
+                       "#overall statistics. The browser and operating-system lists show people.\n"
+                       "robots apart\nbrowserfamilies yes\nsystemfamilies yes\nrobotlist yes\n\n"
+                     : "#Robots are counted like people (\"robots apart\" keeps them apart).\n\n") +
                 "#List the documents that were asked for but not found\nnotfound yes\n\n");
     c.push_back(
         "#Sites to be allowed in statistics (* alone matches anything)\nallowsites\n*\nend "
@@ -322,6 +332,7 @@ const std::vector<std::string> DEFAULT_TAIL = {
     "",  // referers, count
     "",
     "",  // browsers, count
+    "",  // robots apart
     "",  // case
     "",
     "",  // week start, date format
@@ -391,6 +402,10 @@ TEST_F(QuorsetTest, DefaultDialogueWritesTheWholeFile) {
                          "log file\ncontains full hostnames, you will probably\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("\nTrails and Visits\n\n"), std::string::npos);
+    // Asked after the browsers; yes by default where the robot patterns are installed.
+    EXPECT_NE(r.out.find("Display how many browsers?\n[10] \nSearch engines, crawlers"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Keep robots apart from people? (Y or N)\n[Y] "), std::string::npos);
     EXPECT_TRUE(endsWith(r.out,
                          "\nWriting configuration file...\nDone. The file quorvel.conf is "
                          "complete.\n"))
@@ -449,7 +464,7 @@ TEST_F(QuorsetTest, AllDefaultsMakeAWorkingConfiguration) {
     size_t at = out.find(ask) + ask.size();
     std::string offered = out.substr(at, out.find("] ", at) - at);
     made.paths.push_back(firstMissing(offered));
-    s->send(std::string(21, '\n'));
+    s->send(std::string(22, '\n'));
     Result r = s->finish();
 
     ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -486,8 +501,10 @@ TEST_F(QuorsetTest, AllDefaultsMakeAWorkingConfiguration) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::string index = readFile(reports + "/index.html");
-    EXPECT_NE(index.find("<img src=\"1t.gif\""), std::string::npos) << index;
-    EXPECT_NE(index.find("<tr><td>All accesses</td>"), std::string::npos) << index;
+    // The modern pages that quorset asks for: a stylesheet and SVG history charts.
+    EXPECT_NE(index.find("<img src=\"1t.svg\""), std::string::npos) << index;
+    EXPECT_NE(index.find("<tr><th scope=\"row\">All accesses</th>"), std::string::npos) << index;
+    EXPECT_TRUE(fs::exists(reports + "/quorvel.css"));
 }
 
 TEST_F(QuorsetTest, NoSitesSkipsDnsAndDomains) {
@@ -495,7 +512,7 @@ TEST_F(QuorsetTest, NoSitesSkipsDnsAndDomains) {
     std::vector<std::string> answers = {"plain.conf"};
     for (const std::string &a : defaultLogAnswers()) answers.push_back(a);
     answers.insert(answers.end(), {"", reports, "www.example.com", "", "", "", "n",  // sites: no
-                                   "", "", "", "", "", "", "", "", "", "", ""});
+                                   "", "", "", "", "", "", "", "", "", "", "", ""});
     Result r = run({}, lines(answers));
 
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -528,6 +545,7 @@ TEST_F(QuorsetTest, EveryAnswerChangedWithRetries) {
                               "yes",         "all",                 // visits
                               "y",           "7",                   // referers
                               "Y",           "ALL",                 // browsers
+                              "n",                                  // robots apart
                               "y",                                  // case
                               "x",           "Thursday",            // week start, asked again once
                               "DD.MM.YYYY"}));
@@ -571,6 +589,7 @@ TEST_F(QuorsetTest, EveryAnswerChangedWithRetries) {
     e.topReferers = 7;
     e.agents = true;
     e.topAgents = -2;
+    e.robotsApart = false;
     e.nocase = true;
     e.weekStart = "thursday";
     e.dateFormat = "dd.mm.yyyy";
@@ -790,12 +809,11 @@ TEST_F(QuorsetTest, QuorsetFileIsAcceptedByAnalyser) {
     std::string reports = root_ + "/reports";
     std::vector<std::string> plain = {"plain.conf", log, "", reports};
     plain.insert(plain.end(), DEFAULT_TAIL.begin(), DEFAULT_TAIL.end());
-    std::vector<std::string> varied = {
-        "varied.conf", log,     "Usage", reports,     "www.example.org.",
-        "bytes",       "daily", "all",   "y",         "all",
-        "fast",        "y",     "all",   "y",         "all",
-        "y",           "all",   "y",     "all",       "y",
-        "all",         "y",     "mon",   "yyyy-mm-dd"};
+    std::vector<std::string> varied = {"varied.conf", log,     "Usage", reports, "www.example.org.",
+                                       "bytes",       "daily", "all",   "y",     "all",
+                                       "fast",        "y",     "all",   "y",     "all",
+                                       "y",           "all",   "y",     "all",   "y",
+                                       "all",         "n",     "y",     "mon",   "yyyy-mm-dd"};
     ASSERT_EQ(run({}, lines(plain)).status, 0);
     ASSERT_EQ(run({}, lines(varied)).status, 0);
 

@@ -93,6 +93,40 @@ TEST(ReportCharts, HistoryGroupCharts) {
     expectChart(dir.file("3t.gif"), 400, 300);
 }
 
+TEST(ReportCharts, ModernPagesShowSvgCharts) {
+    TempDir dir;
+    ASSERT_EQ(analyse(dir, "sites yes\npagestyle modern\n", weekLog(),
+                      {"-b", "10/05/97", "-e", "10/11/97"})
+                  .status,
+              0);
+    std::string page = pageOf(dir, dayNumber(10, 5, 1997));
+    // Every image is an SVG chart that exists, with a text for those who cannot see it.
+    int images = 0;
+    for (std::size_t at = 0; (at = page.find("<img class=\"chart ", at)) != std::string::npos;
+         at++) {
+        std::size_t src = page.find("src=\"", at) + 5;
+        std::string name = page.substr(src, page.find('"', src) - src);
+        EXPECT_EQ(name.substr(name.size() - 4), ".svg");
+        EXPECT_NE(readFile(dir.file(name)).find("<svg"), std::string::npos) << name;
+        EXPECT_NE(page.find("alt=\"", at), page.find("alt=\"\"", at)) << name;
+        images++;
+    }
+    EXPECT_EQ(images, 6);  // documents, sites, referrers, agents, hours, days
+    EXPECT_EQ(countOf(page, "<img"), images);
+    for (const std::string &name : listFiles(dir.path))
+        EXPECT_EQ(name.find(".gif"), std::string::npos) << name;
+
+    TempDir both;
+    ASSERT_EQ(analyse(both, "pagestyle modern\ngifcharts yes\n", weekLog(),
+                      {"-b", "10/05/97", "-e", "10/11/97"})
+                  .status,
+              0);
+    std::string week = std::to_string(dayNumber(10, 5, 1997));
+    expectChart(both.file(week + "h.gif"), 400, 300);
+    expectChart(both.file(week + "t.gif"), 200, 200);
+    EXPECT_EQ(pageOf(both, dayNumber(10, 5, 1997)).find(".gif"), std::string::npos);
+}
+
 TEST(ReportCharts, UnwritableChartStopsTheRun) {
     TempDir dir;
     std::string week = std::to_string(dayNumber(10, 5, 1997));

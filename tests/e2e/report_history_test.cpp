@@ -192,4 +192,172 @@ TEST(ReportHistory, LatestFiguresAndAveragesSkipThePeriodInProgress) {
     EXPECT_NE(index.find("<img src=\"1t.gif\""), std::string::npos);
 }
 
+// ---- The modern style: navigation bar, headline block, index and sub-pages ----
+
+const int DAY1 = dayNumber(10, 6, 1997), DAY2 = DAY1 + 1, DAY3 = DAY1 + 2, DAY4 = DAY1 + 3;
+const std::string MODERN_DAILY =
+    "frequency daily\npagestyle modern\nsites yes\ntotals\n* All\n*.html HTML\nend\n";
+
+std::string hits(int count, int day, const std::string &url, int code, long bytes,
+                 const std::string &host = "10.0.0.1") {
+    std::string text;
+    for (int i = 0; i < count; i++) text += logLine(10, day, 1997, 10, url, code, bytes, host);
+    return text;
+}
+
+// Three days: 4, 6 and 3 accesses of 1,000 bytes from 2, 3 and 1 sites; 1, 0 and 2 failed.
+std::string threeDays() {
+    return hits(2, 6, "/a.html", 200, 1000, "10.0.0.1") +
+           hits(2, 6, "/a.html", 200, 1000, "10.0.0.2") + hits(1, 6, "/gone.html", 404, 100) +
+           hits(2, 7, "/a.html", 200, 1000, "10.0.0.1") +
+           hits(2, 7, "/a.html", 200, 1000, "10.0.0.2") +
+           hits(2, 7, "/b.html", 200, 1000, "10.0.0.3") + hits(3, 8, "/b.html", 200, 1000) +
+           hits(2, 8, "/cgi", 500, 100);
+}
+
+std::string figure(const std::string &label, const std::string &value,
+                   const std::string &change = "") {
+    return "<li><span class=\"label\">" + label + "</span><span class=\"value\">" + value +
+           "</span>" +
+           (change.empty()
+                ? ""
+                : "<span class=\"change\">" + change + " from the previous period</span>") +
+           "</li>\n";
+}
+
+std::string navOf(const std::string &page) {
+    std::size_t at = page.find("<nav class=\"pages\"");
+    if (at == std::string::npos) return "";
+    return page.substr(at, page.find("</nav>", at) - at);
+}
+
+TEST(ReportHistory, ModernHeadlineWithChangesFromThePreviousDay) {
+    TempDir dir;
+    RunResult run = analyse(dir, MODERN_DAILY, threeDays(), {"-b", "10/06/97", "-e", "10/08/97"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string first = pageOf(dir, DAY1), second = pageOf(dir, DAY2), third = pageOf(dir, DAY3);
+    // The first day has nothing before it in the history: figures without changes.
+    EXPECT_NE(first.find("<ul class=\"headline\">\n" + figure("Accesses", "4") +
+                         figure("Bytes", "4,000") + figure("Unique sites", "2")),
+              std::string::npos)
+        << first;
+    EXPECT_NE(first.find(figure("Failed requests", "1") + "</ul>"), std::string::npos);
+    EXPECT_EQ(first.find("class=\"change\""), std::string::npos);
+    EXPECT_NE(
+        second.find(figure("Accesses", "6", "+2 (+50.0%)") +
+                    figure("Bytes", "6,000", "+2,000 (+50.0%)") + figure("Unique sites", "3")),
+        std::string::npos)
+        << second;
+    EXPECT_NE(second.find(figure("Failed requests", "0")), std::string::npos);
+    EXPECT_NE(third.find(figure("Accesses", "3", "-3 (-50.0%)") +
+                         figure("Bytes", "3,000", "-3,000 (-50.0%)") + figure("Unique sites", "1")),
+              std::string::npos)
+        << third;
+    EXPECT_NE(third.find(figure("Failed requests", "2")), std::string::npos);
+}
+
+TEST(ReportHistory, ModernHeadlineWithoutAnAllPatternHasNoChanges) {
+    TempDir dir;
+    RunResult run = analyse(dir, "frequency daily\npagestyle modern\n", threeDays(),
+                            {"-b", "10/06/97", "-e", "10/08/97"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string second = pageOf(dir, DAY2);
+    EXPECT_NE(second.find(figure("Accesses", "6") + figure("Bytes", "6,000")), std::string::npos)
+        << second;
+    // Without "sites" the run counts no sites, and the figure is left out.
+    EXPECT_EQ(second.find("<span class=\"label\">Unique sites"), std::string::npos);
+}
+
+TEST(ReportHistory, ModernHeadlineShowsRobotsKeptApart) {
+    TempDir dir;
+    std::string log = threeDays();
+    for (int i = 0; i < 3; i++)
+        log += logLine(10, 7, 1997, 12, "/a.html", 200, 1000, "10.0.0.9", "-", "SiteMonitor/1.2");
+    RunResult run =
+        analyse(dir, MODERN_DAILY + "robots apart\nrobotagents\nSiteMonitor/*\nend robotagents\n",
+                log, {"-b", "10/06/97", "-e", "10/08/97"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The monitor's requests count apart: not in the day's accesses, sites or bytes.
+    std::string second = pageOf(dir, DAY2);
+    EXPECT_NE(second.find(figure("Accesses", "6", "+2 (+50.0%)")), std::string::npos) << second;
+    EXPECT_NE(second.find(figure("Robots", "3") + "</ul>"), std::string::npos) << second;
+    EXPECT_NE(pageOf(dir, DAY1).find(figure("Robots", "0")), std::string::npos);
+}
+
+TEST(ReportHistory, ModernNavigationLinksResolve) {
+    TempDir dir;
+    RunResult run = analyse(dir, MODERN_DAILY, threeDays(), {"-b", "10/06/97", "-e", "10/08/97"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string month = n(dayNumber(10, 1, 1997)) + "h.html";
+    std::string index = "<a class=\"index\" href=\"index.html\">Index</a>\n";
+    std::string list = "<a class=\"list\" href=\"" + month + "\">Reports of the month</a>\n";
+    auto previous = [](int day) {
+        return "<a class=\"previous\" rel=\"prev\" href=\"" + n(day) + ".html\">Previous</a>\n";
+    };
+    auto next = [](int day) {
+        return "<a class=\"next\" rel=\"next\" href=\"" + n(day) + ".html\">Next</a>\n";
+    };
+    // The first day's page was written before the second's existed: the second day's page
+    // put the link to it in place.
+    EXPECT_NE(navOf(pageOf(dir, DAY1))
+                  .find(index + "<span class=\"previous\">Previous</span>\n" + next(DAY2) + list),
+              std::string::npos)
+        << navOf(pageOf(dir, DAY1));
+    EXPECT_NE(navOf(pageOf(dir, DAY2)).find(index + previous(DAY1) + next(DAY3) + list),
+              std::string::npos);
+    EXPECT_NE(navOf(pageOf(dir, DAY3))
+                  .find(index + previous(DAY2) + "<span class=\"next\">Next</span>\n" + list),
+              std::string::npos);
+    for (int day : {DAY1, DAY2, DAY3}) {
+        std::string nav = navOf(pageOf(dir, day));
+        for (std::size_t at = 0; (at = nav.find("href=\"", at)) != std::string::npos;) {
+            at += 6;
+            std::string target = nav.substr(at, nav.find('"', at) - at);
+            EXPECT_TRUE(fileExists(dir.file(target))) << target << " from day " << day;
+        }
+    }
+
+    // The next night's run adds the fourth day, and the third day's page links to it.
+    RunResult later = analyse(dir, MODERN_DAILY, threeDays() + hits(1, 9, "/a.html", 200, 10),
+                              {"-b", "10/09/97", "-e", "10/09/97"});
+    ASSERT_EQ(later.status, 0) << later.err;
+    EXPECT_NE(navOf(pageOf(dir, DAY3)).find(previous(DAY2) + next(DAY4)), std::string::npos)
+        << navOf(pageOf(dir, DAY3));
+    EXPECT_NE(navOf(pageOf(dir, DAY4)).find(previous(DAY3)), std::string::npos);
+}
+
+TEST(ReportHistory, ModernIndexAndMonthList) {
+    TempDir dir;
+    RunResult run = analyse(dir, MODERN_DAILY, threeDays(), {"-b", "10/06/97", "-e", "10/08/97"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string latest = "<a class=\"latest\" href=\"" + n(DAY3) + ".html\">Latest report</a>\n";
+    std::string index = readFile(dir.file("index.html"));
+    EXPECT_NE(navOf(index).find(latest), std::string::npos) << index;
+    // The group of the pattern "*" and that of "*.html", each a chart and a table.
+    EXPECT_NE(
+        index.find("<img src=\"1t.svg\" width=\"400\" height=\"300\" alt=\"Bar chart: All\">"),
+        std::string::npos)
+        << index;
+    EXPECT_NE(index.find("<tr><th scope=\"row\">All</th><td class=\"num\">13</td>"
+                         "<td class=\"num\">13,000</td><td class=\"num\">4</td>"
+                         "<td class=\"num\">4,333</td><td class=\"num\">3</td>"
+                         "<td class=\"num\">3,000</td></tr>"),
+              std::string::npos);
+    std::string month = n(dayNumber(10, 1, 1997)) + "h.html";
+    EXPECT_NE(index.find("<li><a href=\"" + month +
+                         "\">Reports for the month of 10/01/97 -- "
+                         "10/31/97</a></li>"),
+              std::string::npos);
+    std::string sub = readFile(dir.file(month));
+    EXPECT_NE(navOf(sub).find("<a class=\"index\" href=\"index.html\">Index</a>\n" + latest),
+              std::string::npos)
+        << sub;
+    std::size_t third = sub.find(n(DAY3) + ".html\">Day of 10/08/97"),
+                second = sub.find(n(DAY2) + ".html\">Day of 10/07/97"),
+                first = sub.find(n(DAY1) + ".html\">Day of 10/06/97");
+    ASSERT_NE(first, std::string::npos) << sub;
+    EXPECT_LT(third, second);
+    EXPECT_LT(second, first);
+}
+
 }  // namespace

@@ -298,6 +298,34 @@ TEST(ReportSections, ResultCodesTotalsAndUnique) {
     EXPECT_EQ(page.find("not yet over"), std::string::npos);
 }
 
+TEST(ReportSections, ModernPageOfACommonLog) {
+    TempDir dir;
+    std::string log;
+    for (int i = 0; i < 1200; i++) {
+        std::string line = logLine(10, 6, 1997, 10, i < 900 ? "/a" : "/b", 200, 1000);
+        log += line.substr(0, line.find(" \"-\""));  // no referrer, no browser
+        log += "\n";
+    }
+    RunResult run = analyse(dir, "pagestyle modern\n", log, WEEK_WINDOW);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = pageOf(dir, WEEK);
+    // 900 of 1,200 accesses and 300 of them.
+    EXPECT_NE(page.find("<a href=\"/a\">/a</a></th><td class=\"num\">900</td><td class=\"num "
+                        "share\">75.0%</td><td class=\"num\">900,000</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<td class=\"num\">300</td><td class=\"num share\">25.0%</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<th scope=\"row\">10/06/97</th><td class=\"num\">1,200</td>"),
+              std::string::npos);
+    const std::string missing =
+        "<p class=\"empty\">None of this period's log entries carries this information (a log in "
+        "the common format records no referring pages and no browsers).</p>";
+    EXPECT_NE(page.find("<h3>Refererring URLs by Access Count</h3>" + missing), std::string::npos);
+    EXPECT_NE(page.find("<h3>User agents by Access Count</h3>" + missing), std::string::npos);
+    EXPECT_FALSE(fileExists(dir.file(std::to_string(WEEK) + "r.svg")));
+    EXPECT_FALSE(fileExists(dir.file(std::to_string(WEEK) + "u.svg")));
+}
+
 TEST(ReportSections, PartialPeriodNote) {
     TempDir dir;
     CivilDate today = civilDaysFromToday(0);
@@ -308,6 +336,93 @@ TEST(ReportSections, PartialPeriodNote) {
                         "report refers to\n"
                         "is not yet over.<table border=1>"),
               std::string::npos);
+}
+
+// ---- The modern style ----
+
+TEST(ReportSections, ModernPageFrame) {
+    TempDir dir;
+    std::string log = logLine(10, 6, 1997, 10, "/a.html") + logLine(10, 7, 1997, 11, "/b.html");
+    RunResult run = analyse(dir, "pagestyle modern\n", log, WEEK_WINDOW);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page = pageOf(dir, WEEK);
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"en\"><head>\n<meta charset=\"utf-8\">\n"
+                         "<meta name=\"viewport\" content=\"width=device-width, "
+                         "initial-scale=1\">\n<link rel=\"stylesheet\" href=\"quorvel.css\">\n"
+                         "<title>Week of 10/05/97 to 10/11/97",
+                         0),
+              0u)
+        << page;
+    std::string css = readFile(dir.file("quorvel.css"));
+    EXPECT_NE(css.find("@media (prefers-color-scheme: dark)"), std::string::npos);
+    // Nothing inline that a policy of default-src 'self' would block, nothing from elsewhere.
+    for (const std::string &name : {std::to_string(WEEK) + ".html", std::string("index.html"),
+                                    std::to_string(dayNumber(1, 1, 1997)) + "h.html"}) {
+        std::string text = readFile(dir.file(name));
+        ASSERT_FALSE(text.empty()) << name;
+        for (const char *banned : {"style=", "<style", "<script",
+                                   "javascript:", "http:", "https:", "<font", "bgcolor", "border="})
+            EXPECT_EQ(text.find(banned), std::string::npos) << banned << " in " << name;
+        // Every header cell says what it heads.
+        for (std::size_t at = 0; (at = text.find("<th", at)) != std::string::npos; at++) {
+            if (text[at + 3] == 'e') continue;  // <thead>
+            EXPECT_EQ(text.compare(at, 10, "<th scope="), 0)
+                << text.substr(at, 40) << " in " << name;
+        }
+    }
+    EXPECT_EQ(css.find("url("), std::string::npos);
+    EXPECT_EQ(css.find("@import"), std::string::npos);
+}
+
+TEST(ReportSections, ModernPagesShowInvalidUtf8AsReplacementCharacters) {
+    std::string log =
+        logLine(10, 6, 1997, 10, "/caf\xc3\xa9.html") + logLine(10, 6, 1997, 10, "/na\xefve.html") +
+        logLine(10, 6, 1997, 10, "/x.html", 200, 100, "10.0.0.1", "-", "Agent\xff\xfe/2.0");
+    for (int modern : {0, 1}) {
+        TempDir dir;
+        RunResult run = analyse(dir, modern ? "pagestyle modern\n" : "", log, WEEK_WINDOW);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::string page = pageOf(dir, WEEK);
+        EXPECT_NE(page.find("/caf\xc3\xa9.html"), std::string::npos);  // valid UTF-8 stays
+        if (modern) {
+            EXPECT_NE(page.find(">/na\xef\xbf\xbdve.html<"), std::string::npos) << page;
+            EXPECT_NE(page.find("Agent\xef\xbf\xbd\xef\xbf\xbd/2.0"), std::string::npos);
+            EXPECT_EQ(page.find("\xff"), std::string::npos);
+            EXPECT_EQ(page.find("na\xefve"), std::string::npos);
+        } else {
+            // The classic pages keep the bytes of the log as they were.
+            EXPECT_NE(page.find("/na\xefve.html"), std::string::npos);
+            EXPECT_NE(page.find("Agent\xff\xfe/2.0"), std::string::npos);
+        }
+    }
+}
+
+TEST(ReportSections, GifChartsOnlyWhenAskedForOnModernPages) {
+    std::string log = logLine(10, 6, 1997, 10, "/a.html") + logLine(10, 7, 1997, 11, "/b.html");
+    auto gifs = [](const TempDir &dir) {
+        int count = 0;
+        for (const std::string &name : listFiles(dir.path))
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".gif") == 0) count++;
+        return count;
+    };
+    TempDir classic, modern, both;
+    ASSERT_EQ(analyse(classic, "", log, WEEK_WINDOW).status, 0);
+    ASSERT_EQ(analyse(modern, "pagestyle modern\n", log, WEEK_WINDOW).status, 0);
+    ASSERT_EQ(analyse(both, "pagestyle modern\ngifcharts yes\n", log, WEEK_WINDOW).status, 0);
+    EXPECT_GT(gifs(classic), 0);
+    EXPECT_EQ(gifs(modern), 0);
+    EXPECT_GT(gifs(both), 0);
+    EXPECT_TRUE(fileExists(both.file(std::to_string(WEEK) + "h.gif")));
+    EXPECT_TRUE(fileExists(modern.file(std::to_string(WEEK) + "h.svg")));
+}
+
+TEST(ReportSections, PageStyleKeywordErrors) {
+    TempDir dir;
+    RunResult run = analyse(dir, "pagestyle fancy\n", "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("at line 3"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("fancy"), std::string::npos);
+    EXPECT_NE(run.err.find("classic, modern"), std::string::npos);
 }
 
 }  // namespace

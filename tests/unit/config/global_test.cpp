@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -106,6 +107,25 @@ TEST_F(ConfigTest, ChoiceErrors) {
     EXPECT_CONFIG_ERROR("weekstart\n", errorAt(1, "No value given for weekstart keyword"));
 }
 
+TEST_F(ConfigTest, PageStyleAndGifCharts) {
+    readConfig(std::string(kBase) + "pagestyle Modern\ngifcharts yes\n");
+    EXPECT_EQ(pageStyleModern, 1);
+    EXPECT_EQ(gifchartsFlag, 1);
+    globalSetup();
+    EXPECT_EQ(pageStyleModern, 0);
+    EXPECT_EQ(gifchartsFlag, 0);
+    readConfig(std::string(kBase) + "pagestyle modern\npagestyle classic\n");
+    EXPECT_EQ(pageStyleModern, 0);
+}
+
+TEST_F(ConfigTest, PageStyleErrors) {
+    EXPECT_CONFIG_ERROR("pagestyle\n", errorAt(1, "No value given for pagestyle keyword"));
+    EXPECT_CONFIG_ERROR("pagestyle html5\n",
+                        errorAt(1,
+                                "Unsupported page style set: html5 (Valid settings are: "
+                                "classic, modern)\n"));
+}
+
 TEST_F(ConfigTest, WeekstartIsDecidedByTwoLetters) {
     const char *words[] = {"sun", "MO", "Tuesday", "wed", "thursday", "fr", "Saturnalia"};
     for (int day = 0; day < 7; day++) {
@@ -133,6 +153,12 @@ TEST_F(ConfigTest, Counts) {
     EXPECT_CONFIG_ERROR(
         "trailtimeout all\n",
         errorAt(1, "Argument to trailtimeout must be a whole number (all was given)"));
+    // Reading the log needs a thread at least.
+    EXPECT_CONFIG_ERROR("threads 0\n",
+                        errorAt(1, "Argument to threads must be 1 or more (0 was given)"));
+    EXPECT_EQ(threadCount, 2);
+    readConfig("threads 1\n");
+    EXPECT_EQ(threadCount, 1);
 }
 
 TEST_F(ConfigTest, YesNoSettings) {
@@ -440,6 +466,52 @@ TEST_F(ConfigTest, ExitHookSeesTheFatalPath) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               errorAt(3, "each item in the totals list must have both a pattern and a value."));
     configExitHook = nullptr;
+}
+
+TEST_F(ConfigTest, VisitorKeywords) {
+    EXPECT_EQ(robotsMode, ROBOTS_COUNT);
+    EXPECT_EQ(agentPatternsNeeded(), 0);  // nothing loads the patterns by default
+
+    std::string patterns = testing::TempDir() + "visitor-patterns.yaml";
+    FILE *file = std::fopen(patterns.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    EXPECT_EQ(readConfigOutput(std::string(kBase) +
+                               "robots Apart\nbrowserfamilies nopie\ntoprobots all\n"
+                               "robotagents\nSiteMonitor/*\nend robotagents\nanonymize\n"
+                               "useragentpatterns " +
+                               patterns + "\n"),
+              "");
+    EXPECT_EQ(robotsMode, ROBOTS_APART);
+    EXPECT_EQ(browserfamiliesFlag, FLAG_NOCHART);
+    EXPECT_EQ(systemfamiliesFlag, 0);
+    EXPECT_EQ(topRobots, COUNT_ALL);
+    EXPECT_EQ(itemsOf(robotAgents), std::vector<std::string>{"SiteMonitor/*"});
+    EXPECT_EQ(anonymizeFlag, 1);
+    EXPECT_EQ(std::string(agentPatterns), patterns);
+    EXPECT_EQ(agentPatternsLine, 10);
+    EXPECT_EQ(agentPatternsNeeded(), 1);
+    // The sections stand where the file names them; unnamed they have no place.
+    std::vector<std::string> order = keysOf(reportList);
+    EXPECT_EQ(std::vector<std::string>(order.begin() + 4, order.begin() + 8),
+              (std::vector<std::string>{"documents", "browserfamilies", "robotlist", "authusers"}));
+    EXPECT_EQ(std::count(order.begin(), order.end(), "systemfamilies"), 0);
+    std::remove(patterns.c_str());
+}
+
+TEST_F(ConfigTest, VisitorKeywordErrors) {
+    EXPECT_CONFIG_ERROR(
+        std::string(kBase) + "robots maybe\n",
+        errorAt(3, "Unsupported robots setting: maybe (Valid settings are: count, apart, ignore)"));
+    EXPECT_CONFIG_ERROR(std::string(kBase) + "robots\n",
+                        errorAt(3, "No value given for robots keyword"));
+    EXPECT_CONFIG_ERROR(
+        std::string(kBase) + "# patterns\nuseragentpatterns /no/such/regexes.yaml\n",
+        errorAt(4,
+                "The user-agent pattern file /no/such/regexes.yaml cannot be "
+                "read: No such file or directory"));
+    EXPECT_CONFIG_ERROR(std::string(kBase) + "useragentpatterns /\n",
+                        errorAt(3, "The user-agent pattern file / is not a file"));
 }
 
 TEST_F(ConfigTest, SampleConfigurationIsAccepted) {

@@ -50,6 +50,13 @@ TEST_F(ResourceTest, TableHoldsTheNamesInTheirFixedOrder) {
         {HTMLUSERAGENTSREPORTLABELBYACCESSES, "htmluseragentsreportlabelbyaccesses",
          "<h3>Top %d of %d user agents by Access Count</h3>"},
         {HTMLSUMMARYFROMTO, "htmlsummaryfromto", "Summary from %s to %s"},
+        {HTMLBROWSERFAMILIESREPORTLABELALLBYBYTES, "htmlbrowserfamiliesreportlabelallbybytes",
+         "<h3>Browsers by Bytes Transferred</h3>"},
+        {HTMLSYSTEMFAMILIESREPORTLABELBYACCESSES, "htmlsystemfamiliesreportlabelbyaccesses",
+         "<h3>Top %d of %d Operating Systems by Access Count</h3>"},
+        {HTMLROBOTSREPORTHEADINGWITHBYTES, "htmlrobotsreportheadingwithbytes",
+         "<tr><th>Rank</th><th>Robot</th><th>Accesses</th><th>Bytes</th></tr>"},
+        {HTMLUNIQUEROBOTS, "htmluniquerobots", "Robot accesses (counted apart)"},
     };
     for (const Spot &s : spots) {
         EXPECT_STREQ(textResources[s.number].name, s.name);

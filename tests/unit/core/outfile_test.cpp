@@ -35,7 +35,8 @@ TEST_F(OutFileTest, RemovesOnlyOurStaleTemporaries) {
     const std::set<std::string> stale = {
         "19420.html.tmpAb3xY9",   "19420h.html.tmp000000",    "database.dat.tmpZZZZZZ",
         "welcome.tmpabcdef",      "19420p.gif.tmpQwErTy",     "19420.gif.tmpQwErTy",
-        "summaryh.gif.tmpAAAAAA", "referrers.html.tmpBBBBBB", "agentsu.gif.tmpCCCCCC"};
+        "summaryh.gif.tmpAAAAAA", "referrers.html.tmpBBBBBB", "agentsu.gif.tmpCCCCCC",
+        "19420p.svg.tmpQwErTy",   "3t.svg.tmpDDDDDD",         "quorvel.css.tmpEEEEEE"};
     const std::set<std::string> kept = {"19420.html",
                                         "notes.txt.tmpAb3xY9",
                                         "19420.html.tmp12345",
@@ -43,6 +44,7 @@ TEST_F(OutFileTest, RemovesOnlyOurStaleTemporaries) {
                                         "19420.html.tmpAb3x-9",
                                         "19420.htm.tmpAb3xY9",
                                         "19420pq.gif.tmpAAAAAA",
+                                        "notes.svg.tmpAAAAAA",
                                         "x19420.html.tmpAAAAAA",
                                         ".html.tmpAAAAAA",
                                         "referer.html.tmpAAAAAA",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "config/global.h"
 #include "core/dates.h"
@@ -62,6 +63,7 @@ class EngineAccounting : public ::testing::Test {
         useragentsFlag = referersFlag = 1;
         dnsFlag = 0;
         nocaseFlag = 0;
+        anonymizeFlag = 0;
         epochSetup();
         start = epochAlign(dateToDay(3, 5, 2024));
     }
@@ -270,6 +272,35 @@ TEST_F(EngineAccounting, TotalsSumMatchingDocumentsAndSkipDividers) {
     analyzeTotals();
     hashGet(totals, "*.html", nullptr, &a, &b);
     EXPECT_EQ(a, 1);
+}
+
+TEST_F(EngineAccounting, AnonymizedAddresses) {
+    auto anonymized = [](const char *site) {
+        char text[LOG_HOST_MAX + 1];
+        std::snprintf(text, sizeof text, "%s", site);
+        addressAnonymize(text, sizeof text);
+        return std::string(text);
+    };
+    EXPECT_EQ(anonymized("192.0.2.77"), "192.0.2.0");
+    EXPECT_EQ(anonymized("010.001.002.255"), "010.001.002.0");  // leading zeros: still cut
+    EXPECT_EQ(anonymized("192.0.2.77:51234"), "192.0.2.0");     // the port goes too
+    EXPECT_EQ(anonymized("2001:db8:85a3:1234:5678:8a2e:370:7334"), "2001:db8:85a3::");
+    EXPECT_EQ(anonymized("[2001:DB8:1:2:3:4:5:6]:443"), "2001:db8:1::");
+    EXPECT_EQ(anonymized("fe80::1:2:3:4%eth0"), "fe80::");
+    EXPECT_EQ(anonymized("::ffff:198.51.100.23"), "::ffff:198.51.100.0");
+    EXPECT_EQ(anonymized("host.example.com"), "host.example.com");  // names are kept
+    EXPECT_EQ(anonymized("1.2.3"), "1.2.3");
+
+    // The site rules see the full address; what is counted never holds it.
+    anonymizeFlag = 1;
+    sitesFlag = 1;
+    stringArrayAppend(ignoredSites, "192.0.2.77");
+    LogEntry ignoredSite = makeEntry("/a.html", 200, 1, "192.0.2.77");
+    LogEntry neighbour = makeEntry("/a.html", 200, 1, "192.0.2.78");
+    account(ignoredSite, start);
+    account(neighbour, start);
+    EXPECT_EQ(sites.count, 1);
+    EXPECT_EQ(accessesOf(sites, "192.0.2.0"), 1);
 }
 
 }  // namespace

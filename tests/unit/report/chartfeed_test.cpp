@@ -216,6 +216,41 @@ TEST_F(ChartFeedTest, HistoryChartOfWeeksInADailyReport) {
     EXPECT_GT(Gif(dir.file("1t.gif")).titleExtent(), plain + 30);
 }
 
+TEST_F(ChartFeedTest, ModernChartsAreSvgFilesAndGifsOnlyOnRequest) {
+    configure("pagestyle modern\nfrequency weekly\ntotals\n/a/* Articles\nend\n");
+    const double values[] = {50, 30, 15, 3, 1, 1};
+    const char *keys[] = {"/first", "/second", "/third", "/fourth", "/fifth", "/sixth"};
+    for (int i = 0; i < 6; i++) add(documents, keys[i], values[i], 0);
+    std::vector<int> order = {0, 1, 2, 3, 4, 5};
+    hashChart(documents, "t", 9800, order.data(), 0);
+    std::string pie = readFile(dir.file("9800t.svg"));
+    // Four slices of their own and "Other" for the last two (2 of 100).
+    EXPECT_NE(pie.find("/fourth"), std::string::npos);
+    EXPECT_NE(pie.find("Other"), std::string::npos);
+    EXPECT_EQ(pie.find("/fifth"), std::string::npos);
+    int width = 0, height = 0;
+    chartSvgSize(&width, &height);
+    EXPECT_NE(pie.find("width=\"" + std::to_string(width) + "\" height=\"" +
+                       std::to_string(height) + "\""),
+              std::string::npos);
+    hourChart(9800, 7);
+    dayChart(9800, 7);
+    addRecord(dateToDay(1, 5, 1997), 7, {0, 0, 10, 0});
+    historyChart(1);
+    for (const char *name : {"9800h", "9800d", "1t"}) {
+        EXPECT_NE(readFile(dir.file(std::string(name) + ".svg")).find("<svg"), std::string::npos)
+            << name;
+        EXPECT_FALSE(fileExists(dir.file(std::string(name) + ".gif"))) << name;
+    }
+    EXPECT_NE(readFile(dir.file("1t.svg")).find("Articles"), std::string::npos);
+    EXPECT_FALSE(fileExists(dir.file("9800t.gif")));
+
+    configure("pagestyle modern\ngifcharts yes\n");
+    hourChart(9800, 1);
+    expectChartFrame(Gif(dir.file("9800h.gif")), 400, 300);
+    EXPECT_TRUE(fileExists(dir.file("9800h.svg")));
+}
+
 TEST_F(ChartFeedTest, UnwritableChartEndsTheRun) {
     std::string missing = dir.path + "/gone";
     myfree(reportDir);

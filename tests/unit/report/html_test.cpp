@@ -24,6 +24,25 @@ TEST(HtmlEscape, ElementAndAttributeText) {
     EXPECT_EQ(escaped("caf\xc3\xa9"), "caf\xc3\xa9");
 }
 
+// Modern pages declare UTF-8: a byte that begins no valid sequence, or the start of a
+// sequence that breaks off, is one U+FFFD each, as a browser decodes them.
+TEST(HtmlEscape, ModernPagesReplaceInvalidUtf8) {
+    const std::string fffd = "\xef\xbf\xbd";
+    pageStyleModern = 1;
+    EXPECT_EQ(escaped("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(escaped("a\xff<b"), "a" + fffd + "&lt;b");     // Latin-1 y-umlaut, then markup
+    EXPECT_EQ(escaped("\xe9t\xe9"), fffd + "t" + fffd);      // Latin-1 e-acute
+    EXPECT_EQ(escaped("\xe2\x82x"), fffd + "x");             // a three-byte start cut short
+    EXPECT_EQ(escaped("end\xe2\x82"), "end" + fffd);         // cut short by the end
+    EXPECT_EQ(escaped("\xc0\xaf"), fffd + fffd);             // an overlong "/"
+    EXPECT_EQ(escaped("\xed\xa0\x80"), fffd + fffd + fffd);  // a surrogate
+    EXPECT_EQ(escaped("\xf4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // past U+10FFFF
+    EXPECT_EQ(escaped("\x80\x80"), fffd + fffd);                        // continuation bytes alone
+    pageStyleModern = 0;
+    EXPECT_EQ(escaped("a\xff"), "a\xff");  // classic pages keep the bytes
+}
+
 TEST(HtmlEscape, UrlForHref) {
     EXPECT_EQ(escapedUrl("/docs/a.html?x=1&y=2"), "/docs/a.html?x=1&amp;y=2");
     EXPECT_EQ(escapedUrl("/a\"onmouseover=\"x"), "/a%22onmouseover=%22x");

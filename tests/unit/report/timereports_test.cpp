@@ -150,6 +150,60 @@ TEST_F(TimeReportsTest, UniqueCounts) {
     EXPECT_EQ(capture([](FILE *f) { uniqueReport(f, 9800); }), "");
 }
 
+// ---- Modern pages ----
+
+TEST_F(TimeReportsTest, ModernHoursAreWholeCountsOrAveragesWithOneDecimal) {
+    configure("pagestyle modern\nfrequency daily\n");
+    hourAccesses[3] = 1234;
+    hourBytes[3] = 7200000;
+    std::string page = hours(9800);
+    EXPECT_EQ(page.find("<h3>Accesses per Hour</h3><img class=\"chart chart-bars\" "
+                        "src=\"9800h.svg\" alt=\"Bar chart: Accesses per Hour\""),
+              0u);
+    EXPECT_TRUE(fileExists(dir.file("9800h.svg")));
+    EXPECT_FALSE(fileExists(dir.file("9800h.gif")));
+    // 7,200,000 bytes in an hour: 16,000 bits and 2,000 bytes a second.
+    EXPECT_NE(page.find("<tr><th scope=\"row\">03:00</th><td class=\"num\">1,234</td><td "
+                        "class=\"num\">7,200,000</td><td class=\"num\">16,000.00</td><td "
+                        "class=\"num\">2,000.00</td></tr>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("align="), std::string::npos);
+
+    configure("pagestyle modern\nfrequency weekly\nhours nochart\n");
+    hourAccesses[5] = 10;  // 1.43 a day
+    hourBytes[5] = 14000;
+    page = hours(dateToDay(10, 5, 1997));
+    EXPECT_NE(page.find("<th scope=\"row\">05:00</th><td class=\"num\">1.4</td><td "
+                        "class=\"num\">2,000</td>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<img"), std::string::npos);
+}
+
+TEST_F(TimeReportsTest, ModernDaysCodesTotalsAndUniqueCounts) {
+    configure("pagestyle modern\nfrequency weekly\nnobytes\ntotals\n*.html Pages\nend\n");
+    dayAccesses[6] = 2500;
+    codes[200] = 1500;
+    totals.doubles[1][0] = 12345;  // after the group's divider
+    totalVisits = 1000;
+    std::string page = capture([](FILE *f) {
+        daysReport(f, dateToDay(10, 5, 1997), 7);
+        resultcodesReport(f);
+        totalsReport(f, 9800);
+        uniqueReport(f, 9800);
+    });
+    EXPECT_NE(page.find("<tr><th scope=\"row\">10/11/97</th><td class=\"num\">2,500</td></tr>"),
+              std::string::npos);
+    EXPECT_TRUE(fileExists(dir.file(std::to_string(dateToDay(10, 5, 1997)) + "d.svg")));
+    EXPECT_NE(page.find("<tr><th scope=\"row\" class=\"num\">200</th><td>OK</td><td "
+                        "class=\"num\">1,500</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<tr><th scope=\"row\">Pages</th><td class=\"num\">12,345</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<tr><th scope=\"row\">Total visits</th><td class=\"num\">1,000</td>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<td align"), std::string::npos);
+}
+
 TEST_F(TimeReportsTest, OptionalUniqueRowsFollowTheirSettings) {
     configure("trails no\nvisits no\n");
     std::string page = capture([](FILE *f) { uniqueReport(f, 9800); });
