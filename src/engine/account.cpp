@@ -6,7 +6,6 @@
 #include "config/global.h"
 #include "core/match.h"
 #include "core/mem.h"
-#include "engine/agents.h"
 #include "engine/engine.h"
 #include "engine/reflist.h"
 #include "log/log.h"
@@ -110,9 +109,9 @@ void robotAccess(const LogEntry &entry, const char *robot) {
     if (robotlistFlag) addAccess(robotNames, EntryKey(robot), bytes);
 }
 
-void familiesAccess(const AgentFamilies &families, const char *robot, double bytes) {
-    if (browserfamiliesFlag) addAccess(browserFamilies, EntryKey(families.browser.c_str()), bytes);
-    if (systemfamiliesFlag) addAccess(systemFamilies, EntryKey(families.system.c_str()), bytes);
+void familiesAccess(const EntryFamilies &families, const char *robot, double bytes) {
+    if (browserfamiliesFlag) addAccess(browserFamilies, EntryKey(families.browser), bytes);
+    if (systemfamiliesFlag) addAccess(systemFamilies, EntryKey(families.system), bytes);
     if (robotlistFlag && robot) addAccess(robotNames, EntryKey(robot), bytes);
 }
 
@@ -129,7 +128,8 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     // The site rules see the address as the log gives it; nothing that counts does.
     if (anonymizeFlag) addressAnonymize(entry.site, sizeof entry.site);
     const char *robot = nullptr;
-    const AgentFamilies *families = agentsInUse ? entryFamilies(entry, &robot) : nullptr;
+    EntryFamilies families;
+    const bool classified = agentsInUse && entryFamilies(entry, &families, &robot);
     if (robot && robotsMode == ROBOTS_IGNORE) return;
     if (robot && robotsMode == ROBOTS_APART) {
         robotAccess(entry, robot);
@@ -157,7 +157,7 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
     if (useragentsFlag && entry.agent[0] != '\0')
         addAccess(useragents, EntryKey(entry.agent), bytes);
-    if (families) familiesAccess(*families, robot, bytes);
+    if (classified) familiesAccess(families, robot, bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
 

@@ -27,6 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/exit.h"
+
 namespace {
 
 // How the family is formed from a matching pattern.
@@ -46,7 +48,22 @@ struct PatternList {
 };
 
 struct Patterns {
-    PatternList browsers, systems, devices;
+    PatternList browsers, systems;
+    // The device patterns that can say "Spider" of an agent without that word, compiled at
+    // once; and the whole list, compiled on a second thread while the log
+    // is read, waited for only by an agent that holds the word "Spider" (and at the end).
+    PatternList deviceHead, devices;
+    int deviceRun = 0;  // the head's patterns that open the device list, one after another
+    std::future<bool> devicesReady;
+    std::string devicesWhy;
+    bool devicesWaited = false;
+    Patterns() = default;
+    Patterns(const Patterns &) = delete;
+    Patterns &operator=(const Patterns &) = delete;
+    // The second thread writes into the patterns until it is done.
+    ~Patterns() {
+        if (devicesReady.valid()) devicesReady.wait();
+    }
 };
 
 std::unique_ptr<Patterns> loaded;
@@ -273,6 +290,39 @@ bool isRobot(PatternList &list, const re2::StringPiece &agent, std::vector<int> 
                     agent) == "Spider";
 }
 
+// Waits for the whole device list; false with why set when it did not compile.
+bool devicesComplete(Patterns &patterns, std::string &why) {
+    if (!patterns.devicesWaited) {
+        patterns.devicesWaited = true;
+        if (patterns.devicesReady.valid() && !patterns.devicesReady.get())
+            patterns.devicesWhy = patterns.devicesWhy.empty() ? "the device patterns do not compile"
+                                                              : patterns.devicesWhy;
+    }
+    why = patterns.devicesWhy;
+    return why.empty();
+}
+
+// Whether agent is a robot. Of an agent without the word "Spider", only the device patterns
+// that can say "Spider" without it can make a robot: when none of them matches, it is none.
+// When the first that matches stands in the unbroken run of them that opens the list (the
+// patterns of the well-known robots), no other device pattern comes before it and it
+// decides; otherwise, and for an agent with the word, the whole list does.
+bool robotAgent(Patterns &patterns, const re2::StringPiece &agent, std::vector<int> &atoms) {
+    if (agent.find("Spider") == re2::StringPiece::npos) {
+        PatternList &head = patterns.deviceHead;
+        if (head.families.empty()) return false;
+        int first = findAtoms(head, agent, atoms) ? head.patterns.FirstMatch(agent, atoms)
+                                                  : head.patterns.SlowFirstMatch(agent);
+        if (first < 0) return false;
+        if (first < patterns.deviceRun)
+            return familyOf(head.patterns.GetRE2(first),
+                            head.families[static_cast<std::size_t>(first)], agent) == "Spider";
+    }
+    std::string why;
+    if (!devicesComplete(patterns, why)) fatal("Error: %s\n", why.c_str());
+    return isRobot(patterns.devices, agent, atoms);
+}
+
 // The whole file at path; false with errno set when it cannot be read.
 bool readWhole(const char *path, std::string &content) {
     std::FILE *file = std::fopen(path, "rb");
@@ -311,18 +361,29 @@ bool load(const char *path, std::string &why) {
         return false;
     }
     // Compiling the patterns is most of the time a load takes, the device list more than
-    // half of it: that list is compiled on a second thread (on this one when no thread can
-    // be started) while this one compiles the other two.
+    // half of it. Of that list only the patterns that can name a robot without the word
+    // "Spider" are needed before the run goes on.
     auto patterns = std::make_unique<Patterns>();
-    std::string devicesWhy;
-    auto devicesDone = std::async(
-        std::launch::async | std::launch::deferred, [&devices, &patterns, &devicesWhy, path] {
-            return compileList(devices, "device_parsers", path, patterns->devices, devicesWhy);
-        });
-    bool others = compileList(browsers, "user_agent_parsers", path, patterns->browsers, why) &&
-                  compileList(systems, "os_parsers", path, patterns->systems, why);
-    if (!devicesDone.get() && others) why = devicesWhy;
-    if (!others || !devicesWhy.empty()) return false;
+    std::vector<Entry> headEntries;
+    for (std::size_t i = 0; i < devices.size(); i++) {
+        if (!devices[i].family.spiderWithoutWord) continue;
+        if (headEntries.size() == i) patterns->deviceRun = static_cast<int>(i) + 1;
+        headEntries.push_back(devices[i]);
+    }
+    // The whole device list is compiled on a second thread from the start, while this one
+    // compiles the others; only an agent with the word "Spider" (and the end) waits for it.
+    Patterns *target = patterns.get();
+    std::string shown(path);
+    patterns->devicesReady =
+        std::async(std::launch::async | std::launch::deferred,
+                   [target, shown, devices = std::move(devices)]() mutable {
+                       return compileList(devices, "device_parsers", shown.c_str(), target->devices,
+                                          target->devicesWhy);
+                   });
+    if (!compileList(browsers, "user_agent_parsers", path, patterns->browsers, why) ||
+        !compileList(systems, "os_parsers", path, patterns->systems, why) ||
+        !compileList(headEntries, "device_parsers", path, patterns->deviceHead, why))
+        return false;
     loaded = std::move(patterns);
     return true;
 }
@@ -352,8 +413,13 @@ const AgentFamilies &agentClassify(const char *agent) {
     AgentFamilies families;
     families.browser = classifyWith(loaded->browsers, text, atoms);
     families.system = classifyWith(loaded->systems, text, atoms);
-    families.robot = isRobot(loaded->devices, text, atoms);
+    families.robot = robotAgent(*loaded, text, atoms);
     return cache.emplace(std::move(key), std::move(families)).first->second;
+}
+
+bool agentPatternsComplete(std::string &why) {
+    why.clear();
+    return !loaded || devicesComplete(*loaded, why);
 }
 
 void agentPatternsFree() {

@@ -82,7 +82,11 @@ void trailFlush(const char *trail, double steps, double duration, const char *si
 void analyzeTrails();
 
 // ---- Who is visiting: families of the agents, robots, private addresses ----
-struct AgentFamilies;
+// The browser and system families of an agent, as texts that live for the run.
+struct EntryFamilies {
+    const char *browser;
+    const char *system;
+};
 // 1 while the user-agent patterns are loaded for the accounting (peopleSetup).
 extern int agentsInUse;
 // Turns host-name lookups off under anonymize (saying so when dns was set) and loads the
@@ -90,9 +94,10 @@ extern int agentsInUse;
 // the run with status 1.
 void peopleSetup();
 void peopleShutdown();
-// The families of the entry's agent, null when the patterns are not in use or the entry
+// The families of the entry's agent, false when the patterns are not in use or the entry
 // has no agent; *robot is the robot's name when the agent is a robot's, else null.
-const AgentFamilies *entryFamilies(const LogEntry &entry, const char **robot);
+// One look-up of the agent's text per entry: the families are kept with the robot's name.
+bool entryFamilies(const LogEntry &entry, EntryFamilies *families, const char **robot);
 // Makes a numeric client address private in place: the last octet of an IPv4 address
 // (and a port after it) and the last 80 bits of an IPv6 address become zero. Host names
 // are left as they are.

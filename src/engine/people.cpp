@@ -23,8 +23,8 @@ int agentsInUse = 0;
 
 namespace {
 
-// The robot name of each agent text seen in the run: text cell 0 is the name, empty for
-// an agent that is no robot.
+// Each agent text seen in the run: text cell 0 is its robot's name (empty for an agent
+// that is no robot's), 1 and 2 its browser and system families.
 Hash agentRobots;
 
 // Agents remembered at most; a log of ever new agent texts starts the memory afresh.
@@ -111,30 +111,36 @@ void peopleSetup() {
             "package uap-core, or name a pattern file with useragentpatterns.\n",
             path, why.c_str());
     }
-    hashSetup(agentRobots, 1, 0);
+    hashSetup(agentRobots, 3, 0);
     agentsInUse = 1;
 }
 
 void peopleShutdown() {
     if (!agentsInUse) return;
+    std::string why;
+    if (!agentPatternsComplete(why)) fatal("Error: %s\n", why.c_str());
     hashShutdown(agentRobots);
     agentPatternsFree();
     agentsInUse = 0;
 }
 
-const AgentFamilies *entryFamilies(const LogEntry &entry, const char **robot) {
+bool entryFamilies(const LogEntry &entry, EntryFamilies *families, const char **robot) {
     *robot = nullptr;
-    if (!agentsInUse || entry.agent[0] == '\0') return nullptr;
-    const AgentFamilies &families = agentClassify(entry.agent);
+    if (!agentsInUse || entry.agent[0] == '\0') return false;
     int row = hashFind(agentRobots, entry.agent);
     if (row < 0) {
+        const AgentFamilies &found = agentClassify(entry.agent);
         if (agentRobots.count >= AGENT_ROBOTS_MAX) hashReset(agentRobots);
         row = hashFindOrAdd(agentRobots, entry.agent);
-        hashSetIndexString(agentRobots, row, 0, robotName(entry.agent, families).c_str());
+        hashSetIndexString(agentRobots, row, 0, robotName(entry.agent, found).c_str());
+        hashSetIndexString(agentRobots, row, 1, found.browser.c_str());
+        hashSetIndexString(agentRobots, row, 2, found.system.c_str());
     }
-    const char *name = agentRobots.strings[row][0];
-    if (name && name[0]) *robot = name;
-    return &families;
+    const char *const *texts = agentRobots.strings[row];
+    if (texts[0] && texts[0][0]) *robot = texts[0];
+    families->browser = texts[1] ? texts[1] : "Other";
+    families->system = texts[2] ? texts[2] : "Other";
+    return true;
 }
 
 void addressAnonymize(char *site, std::size_t size) {
