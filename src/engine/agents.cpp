@@ -27,8 +27,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/exit.h"
-
 namespace {
 
 // How the family is formed from a matching pattern.
@@ -48,22 +46,7 @@ struct PatternList {
 };
 
 struct Patterns {
-    PatternList browsers, systems;
-    // The device patterns that can say "Spider" of an agent without that word, compiled at
-    // once; and the whole list, compiled on a second thread while the log
-    // is read, waited for only by an agent that holds the word "Spider" (and at the end).
-    PatternList deviceHead, devices;
-    int deviceRun = 0;  // the head's patterns that open the device list, one after another
-    std::future<bool> devicesReady;
-    std::string devicesWhy;
-    bool devicesWaited = false;
-    Patterns() = default;
-    Patterns(const Patterns &) = delete;
-    Patterns &operator=(const Patterns &) = delete;
-    // The second thread writes into the patterns until it is done.
-    ~Patterns() {
-        if (devicesReady.valid()) devicesReady.wait();
-    }
+    PatternList browsers, systems, devices;
 };
 
 std::unique_ptr<Patterns> loaded;
@@ -290,39 +273,6 @@ bool isRobot(PatternList &list, const re2::StringPiece &agent, std::vector<int> 
                     agent) == "Spider";
 }
 
-// Waits for the whole device list; false with why set when it did not compile.
-bool devicesComplete(Patterns &patterns, std::string &why) {
-    if (!patterns.devicesWaited) {
-        patterns.devicesWaited = true;
-        if (patterns.devicesReady.valid() && !patterns.devicesReady.get())
-            patterns.devicesWhy = patterns.devicesWhy.empty() ? "the device patterns do not compile"
-                                                              : patterns.devicesWhy;
-    }
-    why = patterns.devicesWhy;
-    return why.empty();
-}
-
-// Whether agent is a robot. Of an agent without the word "Spider", only the device patterns
-// that can say "Spider" without it can make a robot: when none of them matches, it is none.
-// When the first that matches stands in the unbroken run of them that opens the list (the
-// patterns of the well-known robots), no other device pattern comes before it and it
-// decides; otherwise, and for an agent with the word, the whole list does.
-bool robotAgent(Patterns &patterns, const re2::StringPiece &agent, std::vector<int> &atoms) {
-    if (agent.find("Spider") == re2::StringPiece::npos) {
-        PatternList &head = patterns.deviceHead;
-        if (head.families.empty()) return false;
-        int first = findAtoms(head, agent, atoms) ? head.patterns.FirstMatch(agent, atoms)
-                                                  : head.patterns.SlowFirstMatch(agent);
-        if (first < 0) return false;
-        if (first < patterns.deviceRun)
-            return familyOf(head.patterns.GetRE2(first),
-                            head.families[static_cast<std::size_t>(first)], agent) == "Spider";
-    }
-    std::string why;
-    if (!devicesComplete(patterns, why)) fatal("Error: %s\n", why.c_str());
-    return isRobot(patterns.devices, agent, atoms);
-}
-
 // The whole file at path; false with errno set when it cannot be read.
 bool readWhole(const char *path, std::string &content) {
     std::FILE *file = std::fopen(path, "rb");
@@ -336,6 +286,84 @@ bool readWhole(const char *path, std::string &content) {
     return error == 0;
 }
 
+// The text of each top-level list of a pattern file laid out as uap-core's: each of the three
+// keys once, at the start of a line, and nothing but comments and blank lines before the
+// first. False for any other layout.
+bool splitLists(const std::string &content, std::string_view parts[3]) {
+    static const char *const keys[3] = {"user_agent_parsers:", "os_parsers:", "device_parsers:"};
+    std::size_t starts[3];
+    for (int k = 0; k < 3; k++) {
+        std::string key = std::string("\n") + keys[k];
+        std::size_t at = content.compare(0, key.size() - 1, keys[k]) == 0 ? 0 : content.find(key);
+        if (at == std::string::npos) return false;
+        if (at > 0) at++;
+        if (content.find(key, at) != std::string::npos) return false;
+        starts[k] = at;
+    }
+    std::size_t first = std::min({starts[0], starts[1], starts[2]});
+    for (std::size_t at = 0; at < first;) {
+        std::size_t end = content.find('\n', at);
+        std::string_view line(content.data() + at, (end == std::string::npos ? first : end) - at);
+        std::size_t text = line.find_first_not_of(" \t\r");
+        if (text != std::string_view::npos && line[text] != '#') return false;
+        at = end == std::string::npos ? first : end + 1;
+    }
+    for (int k = 0; k < 3; k++) {
+        std::size_t end = content.size();
+        for (int other = 0; other < 3; other++)
+            if (starts[other] > starts[k] && starts[other] < end) end = starts[other];
+        parts[k] = std::string_view(content.data() + starts[k], end - starts[k]);
+    }
+    return true;
+}
+
+// Reads the three lists of a file laid out as uap-core's, the device list (the longest) on
+// a second thread. False when the file is laid out otherwise or anything in it is amiss:
+// the whole file is then read as one document, which also says what is wrong.
+bool readListsApart(const std::string &content, const char *path, std::vector<Entry> &browsers,
+                    std::vector<Entry> &systems, std::vector<Entry> &devices) {
+    std::string_view parts[3];
+    if (!splitLists(content, parts)) return false;
+    auto readPart = [path](std::string_view text, const char *name, const char *replacement,
+                           std::vector<Entry> &list) {
+        try {
+            YAML::Node root = YAML::Load(std::string(text));
+            std::string why;
+            return root.IsMap() && root.size() == 1 &&
+                   readList(root, name, replacement, path, list, why);
+        } catch (const YAML::Exception &) {
+            return false;
+        }
+    };
+    auto devicesRead = std::async(std::launch::async | std::launch::deferred, [&] {
+        return readPart(parts[2], "device_parsers", "device_replacement", devices);
+    });
+    bool others = readPart(parts[0], "user_agent_parsers", "family_replacement", browsers) &&
+                  readPart(parts[1], "os_parsers", "os_replacement", systems);
+    return devicesRead.get() && others;
+}
+
+// Reads the three lists of the file as one document; false with why set when it is no
+// YAML, or not a file of pattern lists.
+bool readListsWhole(const std::string &content, const char *path, std::vector<Entry> &browsers,
+                    std::vector<Entry> &systems, std::vector<Entry> &devices, std::string &why) {
+    try {
+        YAML::Node root = YAML::Load(content);
+        if (!root.IsMap()) {
+            why = std::string(path) + ": not a uap-core regexes.yaml file (no lists of patterns)";
+            return false;
+        }
+        return readList(root, "user_agent_parsers", "family_replacement", path, browsers, why) &&
+               readList(root, "os_parsers", "os_replacement", path, systems, why) &&
+               readList(root, "device_parsers", "device_replacement", path, devices, why);
+    } catch (const YAML::Exception &e) {
+        why = std::string(path) + ": not a YAML file (" +
+              (e.mark.is_null() ? "" : "line " + std::to_string(e.mark.line + 1) + ": ") + e.msg +
+              ")";
+        return false;
+    }
+}
+
 // Reads and compiles the patterns of path into loaded.
 bool load(const char *path, std::string &why) {
     std::string content;
@@ -344,46 +372,25 @@ bool load(const char *path, std::string &why) {
         return false;
     }
     std::vector<Entry> browsers, systems, devices;
-    try {
-        YAML::Node root = YAML::Load(content);
-        if (!root.IsMap()) {
-            why = std::string(path) + ": not a uap-core regexes.yaml file (no lists of patterns)";
-            return false;
-        }
-        if (!readList(root, "user_agent_parsers", "family_replacement", path, browsers, why) ||
-            !readList(root, "os_parsers", "os_replacement", path, systems, why) ||
-            !readList(root, "device_parsers", "device_replacement", path, devices, why))
-            return false;
-    } catch (const YAML::Exception &e) {
-        why = std::string(path) + ": not a YAML file (" +
-              (e.mark.is_null() ? "" : "line " + std::to_string(e.mark.line + 1) + ": ") + e.msg +
-              ")";
-        return false;
+    if (!readListsApart(content, path, browsers, systems, devices)) {
+        browsers.clear();
+        systems.clear();
+        devices.clear();
+        if (!readListsWhole(content, path, browsers, systems, devices, why)) return false;
     }
     // Compiling the patterns is most of the time a load takes, the device list more than
-    // half of it. Of that list only the patterns that can name a robot without the word
-    // "Spider" are needed before the run goes on.
+    // half of it: that list is compiled on a second thread (on this one when no thread can
+    // be started) while this one compiles the other two.
     auto patterns = std::make_unique<Patterns>();
-    std::vector<Entry> headEntries;
-    for (std::size_t i = 0; i < devices.size(); i++) {
-        if (!devices[i].family.spiderWithoutWord) continue;
-        if (headEntries.size() == i) patterns->deviceRun = static_cast<int>(i) + 1;
-        headEntries.push_back(devices[i]);
-    }
-    // The whole device list is compiled on a second thread from the start, while this one
-    // compiles the others; only an agent with the word "Spider" (and the end) waits for it.
-    Patterns *target = patterns.get();
-    std::string shown(path);
-    patterns->devicesReady =
-        std::async(std::launch::async | std::launch::deferred,
-                   [target, shown, devices = std::move(devices)]() mutable {
-                       return compileList(devices, "device_parsers", shown.c_str(), target->devices,
-                                          target->devicesWhy);
-                   });
-    if (!compileList(browsers, "user_agent_parsers", path, patterns->browsers, why) ||
-        !compileList(systems, "os_parsers", path, patterns->systems, why) ||
-        !compileList(headEntries, "device_parsers", path, patterns->deviceHead, why))
-        return false;
+    std::string devicesWhy;
+    auto devicesDone = std::async(
+        std::launch::async | std::launch::deferred, [&devices, &patterns, &devicesWhy, path] {
+            return compileList(devices, "device_parsers", path, patterns->devices, devicesWhy);
+        });
+    bool others = compileList(browsers, "user_agent_parsers", path, patterns->browsers, why) &&
+                  compileList(systems, "os_parsers", path, patterns->systems, why);
+    if (!devicesDone.get() && others) why = devicesWhy;
+    if (!others || !devicesWhy.empty()) return false;
     loaded = std::move(patterns);
     return true;
 }
@@ -413,13 +420,8 @@ const AgentFamilies &agentClassify(const char *agent) {
     AgentFamilies families;
     families.browser = classifyWith(loaded->browsers, text, atoms);
     families.system = classifyWith(loaded->systems, text, atoms);
-    families.robot = robotAgent(*loaded, text, atoms);
+    families.robot = isRobot(loaded->devices, text, atoms);
     return cache.emplace(std::move(key), std::move(families)).first->second;
-}
-
-bool agentPatternsComplete(std::string &why) {
-    why.clear();
-    return !loaded || devicesComplete(*loaded, why);
 }
 
 void agentPatternsFree() {

@@ -24,10 +24,5 @@ int agentPatternsLoaded();
 // family is "Other", no robot. Not for use from more than one thread at a time; the
 // cache keeps every distinct agent of the run.
 const AgentFamilies &agentClassify(const char *agent);
-// The head of the device list is compiled by agentPatternsLoad, the rest on a second
-// thread while the run goes on. Waits for it: false, with why one line, when a pattern of
-// it does not compile (an agent holding the word "Spider" ends the run with that error
-// sooner). True when nothing is loaded.
-bool agentPatternsComplete(std::string &why);
 // Frees the patterns and the cache.
 void agentPatternsFree();

@@ -117,8 +117,6 @@ void peopleSetup() {
 
 void peopleShutdown() {
     if (!agentsInUse) return;
-    std::string why;
-    if (!agentPatternsComplete(why)) fatal("Error: %s\n", why.c_str());
     hashShutdown(agentRobots);
     agentPatternsFree();
     agentsInUse = 0;
