@@ -71,20 +71,14 @@ void pack(std::vector<char> &out, const LogEntry &entry) {
                           entry.minute,   entry.second, entry.zone, entry.result,
                           entry.hasBytes, entry.size,   {}};
     int field = 0;
-    std::size_t total = 0;
     eachText(entry, [&](const auto &text) {
-        std::size_t length = strnlen(text, sizeof text - 1);
-        numbers.lengths[field++] = static_cast<uint16_t>(length);
-        total += length;
+        numbers.lengths[field++] = static_cast<uint16_t>(strnlen(text, sizeof text - 1));
     });
-    std::size_t at = out.size();
-    out.resize(at + sizeof numbers + total);
-    std::memcpy(out.data() + at, &numbers, sizeof numbers);
-    at += sizeof numbers;
+    const char *head = reinterpret_cast<const char *>(&numbers);
+    out.insert(out.end(), head, head + sizeof numbers);
     field = 0;
     eachText(entry, [&](const auto &text) {
-        std::memcpy(out.data() + at, text, numbers.lengths[field]);
-        at += numbers.lengths[field++];
+        out.insert(out.end(), text, text + numbers.lengths[field++]);
     });
 }
 

@@ -202,37 +202,6 @@ static bool pageExists(int start) {
     return exists;
 }
 
-static void reportRows(FILE *index) {
-    OutFile sub;
-    int previousMonth = -1, previousYear = -1;
-    for (int r = databaseEpochsTotal - 1; r >= 0; r--) {
-        int start = database[r].firstDay;
-        if (!pageExists(start)) continue;
-        FILE *target = index;
-        if (frequency == FREQ_DAILY || frequency == FREQ_WEEKLY) {
-            int month, day, year;
-            dayToDate(start, &month, &day, &year);
-            bool change =
-                year != previousYear || (frequency == FREQ_DAILY && month != previousMonth);
-            if (change || !sub.file) {
-                closeSubList(sub);
-                openSubList(sub, index, frequency == FREQ_DAILY ? month : 1, year);
-            }
-            previousMonth = month;
-            previousYear = year;
-            target = sub.file;
-        }
-        resourceWrite(target, HTMLREPORTOPENRECORD);
-        resourceWrite(target, HTMLREPORTOPENFIELD);
-        std::fprintf(target, "<a href=\"%d.%s\">", start, extensionText());
-        epochHeadingRecord(target, database[r]);
-        std::fputs("</a>\n", target);
-        resourceWrite(target, HTMLREPORTCLOSEFIELD);
-        resourceWrite(target, HTMLREPORTCLOSERECORD);
-    }
-    closeSubList(sub);
-}
-
 // ---- The modern style ----
 
 // The start of the newest period whose page exists, or -1.
@@ -365,10 +334,14 @@ static void modernTotals(FILE *index) {
     if (tableOpen) std::fputs("</tbody></table></div>\n", index);
 }
 
-static void modernReportRows(FILE *index) {
+// The list of the periods whose pages exist, newest first; under daily and weekly
+// reports one sub-page for each month or year.
+static void reportRows(FILE *index, bool modern) {
+    void (*openSub)(OutFile &, FILE *, int, int) = modern ? modernOpenSubList : openSubList;
+    void (*closeSub)(OutFile &) = modern ? modernCloseSubList : closeSubList;
     OutFile sub;
     int previousMonth = -1, previousYear = -1;
-    std::fputs("<ul class=\"periods\">\n", index);
+    if (modern) std::fputs("<ul class=\"periods\">\n", index);
     for (int r = databaseEpochsTotal - 1; r >= 0; r--) {
         int start = database[r].firstDay;
         if (!pageExists(start)) continue;
@@ -379,19 +352,29 @@ static void modernReportRows(FILE *index) {
             bool change =
                 year != previousYear || (frequency == FREQ_DAILY && month != previousMonth);
             if (change || !sub.file) {
-                modernCloseSubList(sub);
-                modernOpenSubList(sub, index, frequency == FREQ_DAILY ? month : 1, year);
+                closeSub(sub);
+                openSub(sub, index, frequency == FREQ_DAILY ? month : 1, year);
             }
             previousMonth = month;
             previousYear = year;
             target = sub.file;
         }
-        std::fprintf(target, "<li><a href=\"%d.%s\">", start, extensionText());
+        if (modern) {
+            std::fprintf(target, "<li><a href=\"%d.%s\">", start, extensionText());
+            epochHeadingRecord(target, database[r]);
+            std::fputs("</a></li>\n", target);
+            continue;
+        }
+        resourceWrite(target, HTMLREPORTOPENRECORD);
+        resourceWrite(target, HTMLREPORTOPENFIELD);
+        std::fprintf(target, "<a href=\"%d.%s\">", start, extensionText());
         epochHeadingRecord(target, database[r]);
-        std::fputs("</a></li>\n", target);
+        std::fputs("</a>\n", target);
+        resourceWrite(target, HTMLREPORTCLOSEFIELD);
+        resourceWrite(target, HTMLREPORTCLOSERECORD);
     }
-    modernCloseSubList(sub);
-    std::fputs("</ul>\n", index);
+    closeSub(sub);
+    if (modern) std::fputs("</ul>\n", index);
 }
 
 static void indexHeading(FILE *page, int, int) {
@@ -414,7 +397,7 @@ static void modernHistoryReport(FILE *index) {
     std::fputs("<h2 id=\"reports\">", index);
     resourceWrite(index, HTMLREPORTLISTLABEL);
     std::fputs("</h2>\n", index);
-    modernReportRows(index);
+    reportRows(index, true);
     modernClose(index);
 }
 
@@ -460,7 +443,7 @@ void historyReport() {
     std::fputs("</a>", index);
     resourceWrite(index, HTMLCLOSESUBHEADING);
     resourceWrite(index, HTMLREPORTOPENLIST);
-    reportRows(index);
+    reportRows(index, false);
     resourceWrite(index, HTMLREPORTCLOSELIST);
     outputUserFooter(index);
     resourceWrite(index, HTMLCLOSEPAGE);
