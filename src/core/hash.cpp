@@ -417,8 +417,10 @@ void hashInitIndex(Hash &table, int row) {
 // can be stored back.
 void hashSetIndexString(Hash &table, int row, int column, const char *text) {
     if (!validRow(table, row) || column < 0 || column >= table.stringColumns) return;
-    char *copy = mystrdup(text);
     char **cell = &table.strings[row][column];
+    // A cell set again to the text it holds (a visit's site, mostly) keeps its copy.
+    if (*cell && text && std::strcmp(*cell, text) == 0) return;
+    char *copy = mystrdup(text);
     myfree(*cell);
     *cell = copy;
 }

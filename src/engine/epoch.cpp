@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <vector>
 
 #include "config/global.h"
 #include "core/dates.h"
@@ -202,7 +204,23 @@ constexpr int LOOKAHEAD_CONFIRM = 256;
 constexpr long long LOOKAHEAD_SPAN = 3600;  // seconds of log time
 constexpr std::size_t LOOKAHEAD_MAX = 2048;
 
-std::deque<LogEntry> waiting;
+// Waiting entries are held by pointer, and an entry given back is kept for the next one:
+// a period change makes a few hundred entries wait, and entries are kilobytes each.
+using Held = std::unique_ptr<LogEntry>;
+std::deque<Held> waiting;
+std::vector<Held> spareEntries;
+
+Held hold(const LogEntry &entry) {
+    Held held;
+    if (spareEntries.empty()) {
+        held = std::make_unique<LogEntry>(entry);
+    } else {
+        held = std::move(spareEntries.back());
+        spareEntries.pop_back();
+        *held = entry;
+    }
+    return held;
+}
 int runLength = 0;            // consecutive later-dated entries at the end of the log read so far
 long long runStart = 0;       // log time of the first of them
 int waitingTarget = INT_MAX;  // the earliest period a waiting entry claims
@@ -233,11 +251,14 @@ static void placeEntry(LogEntry &entry, DateCache &date, int end, int endGiven);
 static void commitWaiting(DateCache &date, int end, int endGiven) {
     if (waiting.empty()) return;
     closeUntil(waitingTarget);
-    std::deque<LogEntry> replay;
+    std::deque<Held> replay;
     replay.swap(waiting);
     runLength = 0;
     waitingTarget = INT_MAX;
-    for (LogEntry &held : replay) placeEntry(held, date, end, endGiven);
+    for (Held &held : replay) {
+        placeEntry(*held, date, end, endGiven);
+        spareEntries.push_back(std::move(held));
+    }
 }
 
 static void placeEntry(LogEntry &entry, DateCache &date, int end, int endGiven) {
@@ -268,10 +289,11 @@ static void placeEntry(LogEntry &entry, DateCache &date, int end, int endGiven) 
         if (p < waitingTarget) waitingTarget = p;
         if (waiting.size() >= LOOKAHEAD_MAX) {
             // Full of entries that the log never confirmed: the oldest is given up.
+            spareEntries.push_back(std::move(waiting.front()));
             waiting.pop_front();
             ++entriesSkipped;
         }
-        waiting.push_back(entry);
+        waiting.push_back(hold(entry));
         if (runLength >= LOOKAHEAD_CONFIRM || (runLength > 1 && time - runStart >= LOOKAHEAD_SPAN))
             commitWaiting(date, end, endGiven);
         return;

@@ -4,11 +4,13 @@
 // fatal error it meets (a file of a directory that can no longer be opened) travel with
 // the batch, tied to the entry being read, and come out in the caller's thread when it
 // reaches that entry: the run prints, counts and ends exactly as with one thread.
+#include <algorithm>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +25,10 @@ int logThreads = 1;
 namespace {
 
 constexpr int BATCH_ENTRIES = 2048;
-constexpr int BATCHES = 4;
+// The caller counts steadily but writes a period's pages and charts in one go: enough
+// batches (some 10 ms of reading, under a megabyte each) for the reader to work on
+// meanwhile rather than wait.
+constexpr int BATCHES = 16;
 
 // An entry as it travels between the threads: its numbers, then its texts one after
 // another. The caller reads a batch from start to end, which keeps it in the caches; the
@@ -34,11 +39,46 @@ struct PackedNumbers {
     uint16_t lengths[9];
 };
 
+// A batch's packed entries: a buffer that is never zero-filled, with SLACK bytes beyond
+// what it holds, so that short texts are copied in one fixed-size step.
+constexpr std::size_t SHORT_TEXT = 32;
+constexpr std::size_t SLACK = SHORT_TEXT;
+
+// Every text field of an entry has room for SHORT_TEXT bytes.
+static_assert(LOG_WORD_MAX + 1 >= SHORT_TEXT && LOG_HOST_MAX + 1 >= SHORT_TEXT);
+
+struct Packed {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;  // not counting the slack
+
+    // Room for more bytes at the end, which the caller then fills.
+    char *room(std::size_t more) {
+        if (size + more > capacity) {
+            std::size_t grown = std::max(capacity * 2, size + more);
+            std::unique_ptr<char[]> bigger(new char[grown + SLACK]);
+            if (size) std::memcpy(bigger.get(), data.get(), size);
+            data = std::move(bigger);
+            capacity = grown;
+        }
+        return data.get() + size;
+    }
+};
+
+// A text of known length copied where SHORT_TEXT bytes may be read and written: a short
+// one in one step, whatever follows it.
+inline void copyText(char *to, const char *from, std::size_t length) {
+    if (length <= SHORT_TEXT)
+        std::memcpy(to, from, SHORT_TEXT);
+    else
+        std::memcpy(to, from, length);
+}
+
 // Each batch in cache lines of its own: the reader writes one while the caller reads
 // another, entry after entry.
 struct alignas(64) Batch {
-    std::vector<char> packed;  // the batch's entries, packed one after another
-    std::size_t readAt = 0;    // where the caller's next entry starts
+    Packed packed;           // the batch's entries, packed one after another
+    std::size_t readAt = 0;  // where the caller's next entry starts
     int count = 0;
     bool full = false;  // filled by the reader, not yet given back by the caller
     bool last = false;  // the stream ends after these entries
@@ -66,27 +106,35 @@ void eachText(Entry &entry, Visit visit) {
     visit(entry.agent);
 }
 
-void pack(std::vector<char> &out, const LogEntry &entry) {
+void pack(Packed &out, const LogEntry &entry) {
     PackedNumbers numbers{entry.day,      entry.month,  entry.year, entry.hour,
                           entry.minute,   entry.second, entry.zone, entry.result,
                           entry.hasBytes, entry.size,   {}};
     int field = 0;
+    std::size_t total = sizeof numbers;
     eachText(entry, [&](const auto &text) {
-        numbers.lengths[field++] = static_cast<uint16_t>(strnlen(text, sizeof text - 1));
+        std::size_t length = strnlen(text, sizeof text - 1);
+        numbers.lengths[field++] = static_cast<uint16_t>(length);
+        total += length;
     });
-    const char *head = reinterpret_cast<const char *>(&numbers);
-    out.insert(out.end(), head, head + sizeof numbers);
+    char *to = out.room(total);
+    std::memcpy(to, &numbers, sizeof numbers);
+    to += sizeof numbers;
     field = 0;
     eachText(entry, [&](const auto &text) {
-        out.insert(out.end(), text, text + numbers.lengths[field++]);
+        std::size_t length = numbers.lengths[field++];
+        copyText(to, text, length);
+        to += length;
     });
+    out.size += total;
 }
 
 // Unpacks the entry at at into entry; returns where the next one starts.
-std::size_t unpack(const std::vector<char> &in, std::size_t at, LogEntry &entry) {
+std::size_t unpack(const Packed &in, std::size_t at, LogEntry &entry) {
+    const char *from = in.data.get() + at;
     PackedNumbers numbers;
-    std::memcpy(&numbers, in.data() + at, sizeof numbers);
-    at += sizeof numbers;
+    std::memcpy(&numbers, from, sizeof numbers);
+    from += sizeof numbers;
     entry.day = numbers.day;
     entry.month = numbers.month;
     entry.year = numbers.year;
@@ -100,11 +148,11 @@ std::size_t unpack(const std::vector<char> &in, std::size_t at, LogEntry &entry)
     int field = 0;
     eachText(entry, [&](auto &text) {
         std::size_t length = numbers.lengths[field++];
-        std::memcpy(text, in.data() + at, length);
+        copyText(text, from, length);
         text[length] = '\0';
-        at += length;
+        from += length;
     });
-    return at;
+    return static_cast<std::size_t>(from - in.data.get());
 }
 
 Batch batches[BATCHES];
@@ -144,7 +192,7 @@ void readLoop() {
             if (stopping) return;
         }
         batch.count = 0;
-        batch.packed.clear();
+        batch.packed.size = 0;
         batch.last = false;
         batch.notes.clear();
         batch.failure.clear();
@@ -186,7 +234,7 @@ void stopReader() {
 
 void start() {
     for (Batch &batch : batches) {
-        batch.packed.reserve(BATCH_ENTRIES * 512);
+        batch.packed.room(BATCH_ENTRIES * 512);
         batch.full = batch.last = false;
         batch.count = 0;
         batch.notes.clear();
