@@ -335,7 +335,13 @@ void copyField(char (&target)[N], std::string_view source) {
     if (!source.empty()) logCopyLength(target, source.data(), source.size(), N - 1);
 }
 
-// UnescapeUrl of a text on its way into the record, cut at the field's bound.
+// The line being read, and how far it may be read in blocks: it is padded for simdjson.
+const char *lineStart = nullptr;
+const char *lineEnd = nullptr;
+const char *lineLimit = nullptr;
+
+// UnescapeUrl of a text on its way into the record, cut at the field's bound. A text taken
+// from the line as it stands is read in blocks up to the padding's end.
 template <std::size_t N>
 void decodeField(char (&target)[N], std::string_view source) {
     target[0] = '\0';
@@ -346,8 +352,10 @@ void decodeField(char (&target)[N], std::string_view source) {
     if (length > N - 1) length = N - 1;
     std::size_t text;
     bool escaped;
-    target[logDecodeUrl(target, N, source.data(), length, source.data() + source.size(), false,
-                        &text, &escaped)] = '\0';
+    const char *limit = source.data() >= lineStart && source.data() + source.size() <= lineEnd
+                            ? lineLimit
+                            : source.data() + source.size();
+    target[logDecodeUrl(target, N, source.data(), length, limit, false, &text, &escaped)] = '\0';
 }
 
 template <std::size_t N>
@@ -439,6 +447,9 @@ int logParseEntryJsonWithin(const char *text, std::size_t length, const char *li
         document.get_object().get(top))
         return LOG_NOT_THIS_FORMAT;
     lineEscaped = std::memchr(text + at, '\\', length - at) != nullptr;
+    lineStart = text;
+    lineEnd = text + length;
+    lineLimit = lineEnd + simdjson::SIMDJSON_PADDING;
     Fields fields;
     if (!readFields(top, fields)) return LOG_NOT_THIS_FORMAT;
     return fillEntry(fields, entry);
