@@ -544,6 +544,43 @@ TEST_F(LogDirectoryFaults, MemberThatVanishesDuringTheRun) {
     }
 }
 
+TEST_F(LogDirectoryFaults, TextsOfEveryLengthCrossTheThreadsWhole) {
+    // Entries travel between the threads packed, short texts in fixed-size steps: texts
+    // around that size and at their fields' bounds must arrive whole with two threads.
+    std::string text;
+    int line = 0;
+    for (std::size_t n : {0, 1, 15, 16, 31, 32, 33, 64, 200, 255, 300, 1200}) {
+        std::string word(n, static_cast<char>('a' + line % 26)), site = "h" + word.substr(0, 60);
+        text += site + ".example - u" + word.substr(0, 40) +
+                " [15/Jun/2024:10:" + std::to_string(10 + line) + ":00 +0000] \"GET /p" + word +
+                " HTTP/1.1\" 200 " + std::to_string(n) + " \"http://r.example/" +
+                word.substr(0, 300) + "\" \"Agent" + word.substr(0, 300) + "\"\n";
+        line++;
+    }
+    writeFile(logs + "/a.log", text);
+    std::map<std::string, std::string> first;
+    for (const char *threads : {"1", "2"}) {
+        SCOPED_TRACE(std::string("-j ") + threads);
+        std::filesystem::remove_all(reports);
+        std::filesystem::create_directory(reports);
+        writeFile(config, minimalConfig(reports, "logfile " + logs +
+                                                     "\nsites yes\nauthusers yes\ntop 20\n"
+                                                     "topuseragents 20\ntopreferers 20\n"
+                                                     "topsites 20\ntopauthusers 20\n"));
+        RunResult r = runWith({"-c", config, "-j", threads, "-s"}, {});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::map<std::string, std::string> files;
+        for (const std::string &name : listFiles(reports))
+            files[name] = readFile(reports + "/" + name);
+        if (first.empty())
+            first = files;
+        else
+            EXPECT_TRUE(files == first);
+    }
+    EXPECT_NE(first["summary.html"].find("/p" + std::string(1200, 'l')), std::string::npos);
+    EXPECT_NE(first["summary.html"].find("Agent" + std::string(250, 'j')), std::string::npos);
+}
+
 TEST_F(LogDirectoryFaults, DamagedGzipEndsAlikeWithOneOrTwoThreads) {
     // A compressed member damaged in its middle, among plain members: the same message at
     // the same place, the same status, and the same pages, charts and history.
