@@ -19,12 +19,12 @@ bootstrap:
 
 release: bootstrap
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
-	  -DQUORVEL_WERROR=ON >/dev/null
+	  -DQUORVEL_WERROR=ON -DQUORVEL_STATIC_GD=ON >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS)
 
 asan: bootstrap
 	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON \
-	  -DQUORVEL_WERROR=ON >/dev/null
+	  -DQUORVEL_WERROR=ON -DQUORVEL_STATIC_GD=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
 # The browser test needs Chromium and python3, the short fuzz runs clang, the layout
@@ -39,7 +39,7 @@ test: asan
 tsan: bootstrap
 	@scripts/bootstrap.sh python3
 	@cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_TSAN=ON \
-	  -DQUORVEL_WERROR=ON >/dev/null
+	  -DQUORVEL_WERROR=ON -DQUORVEL_STATIC_GD=ON >/dev/null
 	@cmake --build $(TSAN) -j $(JOBS)
 	@cd $(TSAN) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
