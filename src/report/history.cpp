@@ -139,57 +139,78 @@ static bool inProgress(const DatabaseEpoch &record) {
     return showPartialEpoch && databaseEpochPartial(record);
 }
 
-static void totalsRows(FILE *index) {
-    // The latest figures come from the last complete period when there is one.
+// The record the latest figures come from: the last complete period when there is one.
+static int latestRecord() {
     int latest = databaseEpochsTotal - 1;
     if (latest > 0 && inProgress(database[latest])) latest--;
-    double scale = 1;
-    if (frequency == FREQ_WEEKLY)
-        scale = 7;
-    else if (frequency == FREQ_MONTHLY)
-        scale = 30;
+    return latest;
+}
 
+// Days of a report's period, for the averages per period.
+static double periodScale() {
+    if (frequency == FREQ_WEEKLY) return 7;
+    if (frequency == FREQ_MONTHLY) return 30;
+    return 1;
+}
+
+// A pattern's sums over every record, and over the complete periods for the averages.
+struct PatternSums {
+    double a = 0, b = 0, days = 0, completeA = 0, completeB = 0, completeDays = 0;
+};
+
+static PatternSums patternSums(int p) {
+    PatternSums sums;
+    for (int r = 0; r < databaseEpochsTotal; r++) {
+        const DatabaseEpoch &record = database[r];
+        sums.a += record.accesses[p];
+        sums.b += record.bytes[p];
+        sums.days += record.days;
+        if (inProgress(record)) continue;
+        sums.completeA += record.accesses[p];
+        sums.completeB += record.bytes[p];
+        sums.completeDays += record.days;
+    }
+    return sums;
+}
+
+// The figures of a pattern's row after its label: sums, averages and the latest period.
+static void patternCells(FILE *index, int p, const PatternSums &sums, int latest) {
+    numberCell(index, sums.a);
+    if (!nobytesFlag) numberCell(index, sums.b);
+    if (sums.completeDays > 0) {
+        double scale = periodScale();
+        numberCell(index, sums.completeA / sums.completeDays * scale);
+        if (!nobytesFlag) numberCell(index, sums.completeB / sums.completeDays * scale);
+    } else {
+        // Only the period in progress: no average yet, its cells stay empty.
+        emptyCell(index);
+        if (!nobytesFlag) emptyCell(index);
+    }
+    numberCell(index, database[latest].accesses[p]);
+    if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
+}
+
+static void totalsRows(FILE *index) {
+    int latest = latestRecord();
     bool groupCharted = false;
     for (int p = 0; p < totals.count; p++) {
         if (totalsDivider(totals.keys[p])) {
             groupCharted = false;
             continue;
         }
-        // a, b and days over every record; the averages over the complete periods only.
-        double a = 0, b = 0, days = 0, completeA = 0, completeB = 0, completeDays = 0;
-        for (int r = 0; r < databaseEpochsTotal; r++) {
-            const DatabaseEpoch &record = database[r];
-            a += record.accesses[p];
-            b += record.bytes[p];
-            days += record.days;
-            if (inProgress(record)) continue;
-            completeA += record.accesses[p];
-            completeB += record.bytes[p];
-            completeDays += record.days;
-        }
-        if (a == 0 && nozeroesFlag) continue;
+        PatternSums sums = patternSums(p);
+        if (sums.a == 0 && nozeroesFlag) continue;
         if (databaseEpochsTotal > 1 && !groupCharted) {
             groupChartBlock(index, p);
             groupCharted = true;
         }
-        if (days <= 0) continue;
+        if (sums.days <= 0) continue;
         resourceWrite(index, HTMLREPORTOPENRECORD);
         resourceWrite(index, HTMLREPORTOPENFIELD);
         const char *label = totals.strings[p][0];
         if (label) std::fputs(label, index);
         resourceWrite(index, HTMLREPORTCLOSEFIELD);
-        numberCell(index, a);
-        if (!nobytesFlag) numberCell(index, b);
-        if (completeDays > 0) {
-            numberCell(index, completeA / completeDays * scale);
-            if (!nobytesFlag) numberCell(index, completeB / completeDays * scale);
-        } else {
-            // Only the period in progress: no average yet, its cells stay empty.
-            emptyCell(index);
-            if (!nobytesFlag) emptyCell(index);
-        }
-        numberCell(index, database[latest].accesses[p]);
-        if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
+        patternCells(index, p, sums, latest);
         resourceWrite(index, HTMLREPORTCLOSERECORD);
     }
 }
@@ -279,13 +300,7 @@ static void modernChart(FILE *index, int first) {
 
 // The totals of every pattern, a table per group after the group's chart.
 static void modernTotals(FILE *index) {
-    int latest = databaseEpochsTotal - 1;
-    if (latest > 0 && inProgress(database[latest])) latest--;
-    double scale = 1;
-    if (frequency == FREQ_WEEKLY)
-        scale = 7;
-    else if (frequency == FREQ_MONTHLY)
-        scale = 30;
+    int latest = latestRecord();
     bool tableOpen = false;
     for (int p = 0; p < totals.count; p++) {
         if (totalsDivider(totals.keys[p])) {
@@ -293,19 +308,9 @@ static void modernTotals(FILE *index) {
             tableOpen = false;
             continue;
         }
-        double a = 0, b = 0, days = 0, completeA = 0, completeB = 0, completeDays = 0;
-        for (int r = 0; r < databaseEpochsTotal; r++) {
-            const DatabaseEpoch &record = database[r];
-            a += record.accesses[p];
-            b += record.bytes[p];
-            days += record.days;
-            if (inProgress(record)) continue;
-            completeA += record.accesses[p];
-            completeB += record.bytes[p];
-            completeDays += record.days;
-        }
-        if (a == 0 && nozeroesFlag) continue;
-        if (days <= 0) continue;
+        PatternSums sums = patternSums(p);
+        if (sums.a == 0 && nozeroesFlag) continue;
+        if (sums.days <= 0) continue;
         if (!tableOpen) {
             if (databaseEpochsTotal > 1) modernChart(index, p);
             std::fputs("<div class=\"table-wrap\"><table>\n<thead>", index);
@@ -318,17 +323,7 @@ static void modernTotals(FILE *index) {
         const char *label = totals.strings[p][0];
         if (label) std::fputs(label, index);
         std::fputs("</th>", index);
-        numberCell(index, a);
-        if (!nobytesFlag) numberCell(index, b);
-        if (completeDays > 0) {
-            numberCell(index, completeA / completeDays * scale);
-            if (!nobytesFlag) numberCell(index, completeB / completeDays * scale);
-        } else {
-            emptyCell(index);
-            if (!nobytesFlag) emptyCell(index);
-        }
-        numberCell(index, database[latest].accesses[p]);
-        if (!nobytesFlag) numberCell(index, database[latest].bytes[p]);
+        patternCells(index, p, sums, latest);
         std::fputs("</tr>\n", index);
     }
     if (tableOpen) std::fputs("</tbody></table></div>\n", index);
