@@ -5,7 +5,7 @@
 set -u
 
 need=(g++ cmake ninja-build pkg-config libgd-dev zlib1g-dev libbz2-dev libgtest-dev libsimdjson-dev
-      libyaml-cpp-dev libre2-dev uap-core)
+      libyaml-dev libpcre2-dev libre2-dev uap-core)
 need+=("$@")
 
 missing=()

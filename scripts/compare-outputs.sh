@@ -4,7 +4,8 @@
 # for byte. Used to show that a change keeps every output the same.
 # Usage: scripts/compare-outputs.sh OLD_QUORVEL NEW_QUORVEL LOG...
 # Environment: COMPARE_MODES (default "daily weekly monthly summary"), COMPARE_DIR
-# (scratch space, default a temporary directory).
+# (scratch space, default a temporary directory), COMPARE_CONF (configuration lines added to
+# both runs' configurations, "\n" between lines).
 set -eu
 old=${1:?usage: compare-outputs.sh OLD NEW LOG...}
 new=${2:?usage: compare-outputs.sh OLD NEW LOG...}
@@ -39,6 +40,7 @@ for log in "$@"; do
                 [ "$mode" = summary ] || echo "frequency $mode"
                 printf 'authusers yes\ndomains yes\nproxysites yes\nproxydomains yes\n'
                 printf 'totals\n* All accesses\n*.html|*/ Pages\n*.gif|*.jpg|*.png Images\nend totals\n'
+                [ -z "${COMPARE_CONF:-}" ] || printf '%b\n' "$COMPARE_CONF"
             } >"$dir.conf"
             bin=$old
             [ "$which" = new ] && bin=$new

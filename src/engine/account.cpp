@@ -84,6 +84,7 @@ struct EntryKey {
     uint32_t hash;
     explicit EntryKey(const char *key)
         : text(key), length(std::strlen(key)), hash(hashKeyHash(key, length)) {}
+    explicit EntryKey(const FamilyKey &key) : text(key.text), length(key.length), hash(key.hash) {}
 };
 
 int addAccess(Hash &table, const EntryKey &key, double bytes) {
@@ -102,17 +103,18 @@ bool present(const char *field) {
 
 // A robot's request with robots apart: counted in the robots list and the Robots figure
 // of the overall statistics, nowhere else; a failed one not at all.
-void robotAccess(const LogEntry &entry, const char *robot) {
+void robotAccess(const LogEntry &entry, const FamilyKey &robot) {
     if (entry.result >= 400) return;
     const double bytes = static_cast<double>(entry.size);
     robotAccesses += 1;
     if (robotlistFlag) addAccess(robotNames, EntryKey(robot), bytes);
 }
 
-void familiesAccess(const EntryFamilies &families, const char *robot, double bytes) {
+void familiesAccess(const EntryFamilies &families, double bytes) {
     if (browserfamiliesFlag) addAccess(browserFamilies, EntryKey(families.browser), bytes);
     if (systemfamiliesFlag) addAccess(systemFamilies, EntryKey(families.system), bytes);
-    if (robotlistFlag && robot) addAccess(robotNames, EntryKey(robot), bytes);
+    if (robotlistFlag && families.robot.text)
+        addAccess(robotNames, EntryKey(families.robot), bytes);
 }
 
 }  // namespace
@@ -127,12 +129,15 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     if (!siteAllowed || siteIgnored) return;
     // The site rules see the address as the log gives it; nothing that counts does.
     if (anonymizeFlag) addressAnonymize(entry.site, sizeof entry.site);
-    const char *robot = nullptr;
     EntryFamilies families;
-    const bool classified = agentsInUse && entryFamilies(entry, &families, &robot);
+    // With the patterns in use, one hash of the agent serves its families and its count.
+    const EntryKey agent(agentsInUse ? entry.agent : "");
+    const bool classified =
+        agentsInUse && entryFamilies(entry, agent.length, agent.hash, &families);
+    const bool robot = classified && families.robot.text;
     if (robot && robotsMode == ROBOTS_IGNORE) return;
     if (robot && robotsMode == ROBOTS_APART) {
-        robotAccess(entry, robot);
+        robotAccess(entry, families.robot);
         return;
     }
 
@@ -156,8 +161,8 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     if (countSite) addAccess(sites, site, bytes);
     if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
     if (useragentsFlag && entry.agent[0] != '\0')
-        addAccess(useragents, EntryKey(entry.agent), bytes);
-    if (classified) familiesAccess(families, robot, bytes);
+        addAccess(useragents, agentsInUse ? agent : EntryKey(entry.agent), bytes);
+    if (classified) familiesAccess(families, bytes);
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
 

@@ -24,5 +24,11 @@ int agentPatternsLoaded();
 // family is "Other", no robot. Not for use from more than one thread at a time; the
 // cache keeps every distinct agent of the run.
 const AgentFamilies &agentClassify(const char *agent);
+// Which engine classifies the agents not seen yet. A run starts with the one that is quick to
+// load and moves to the one that is quick per agent once it has seen many; tests pin either
+// to compare them (they give the same families).
+enum class AgentEngine { Automatic, FewAgents, ManyAgents };
+// False with why set when the loaded patterns cannot be read by that engine.
+bool agentPatternsEngine(AgentEngine engine, std::string &why);
 // Frees the patterns and the cache.
 void agentPatternsFree();

@@ -83,9 +83,16 @@ void analyzeTrails();
 
 // ---- Who is visiting: families of the agents, robots, private addresses ----
 // The browser and system families of an agent, as texts that live for the run.
+// A family's text with its length and hashKeyHash, worked out once per agent text.
+struct FamilyKey {
+    const char *text = nullptr;
+    std::size_t length = 0;
+    uint32_t hash = 0;
+};
 struct EntryFamilies {
-    const char *browser;
-    const char *system;
+    FamilyKey browser;
+    FamilyKey system;
+    FamilyKey robot;  // text null for a person's agent
 };
 // 1 while the user-agent patterns are loaded for the accounting (peopleSetup).
 extern int agentsInUse;
@@ -95,9 +102,11 @@ extern int agentsInUse;
 void peopleSetup();
 void peopleShutdown();
 // The families of the entry's agent, false when the patterns are not in use or the entry
-// has no agent; *robot is the robot's name when the agent is a robot's, else null.
+// has no agent; families->robot is the robot's name when the agent is a robot's.
 // One look-up of the agent's text per entry: the families are kept with the robot's name.
-bool entryFamilies(const LogEntry &entry, EntryFamilies *families, const char **robot);
+// agentLength and agentHash are the agent text's length and hashKeyHash.
+bool entryFamilies(const LogEntry &entry, std::size_t agentLength, uint32_t agentHash,
+                   EntryFamilies *families);
 // Makes a numeric client address private in place: the last octet of an IPv4 address
 // (and a port after it) and the last 80 bits of an IPv6 address become zero. Host names
 // are left as they are.

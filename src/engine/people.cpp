@@ -24,7 +24,8 @@ int agentsInUse = 0;
 namespace {
 
 // Each agent text seen in the run: text cell 0 is its robot's name (empty for an agent
-// that is no robot's), 1 and 2 its browser and system families.
+// that is no robot's), 1 and 2 its browser and system families; number cells 2n and 2n + 1
+// are text n's length and hashKeyHash.
 Hash agentRobots;
 
 // Agents remembered at most; a log of ever new agent texts starts the memory afresh.
@@ -111,7 +112,7 @@ void peopleSetup() {
             "package uap-core, or name a pattern file with useragentpatterns.\n",
             path, why.c_str());
     }
-    hashSetup(agentRobots, 3, 0);
+    hashSetup(agentRobots, 3, 6);
     agentsInUse = 1;
 }
 
@@ -122,22 +123,31 @@ void peopleShutdown() {
     agentsInUse = 0;
 }
 
-bool entryFamilies(const LogEntry &entry, EntryFamilies *families, const char **robot) {
-    *robot = nullptr;
+bool entryFamilies(const LogEntry &entry, std::size_t agentLength, uint32_t agentHash,
+                   EntryFamilies *families) {
     if (!agentsInUse || entry.agent[0] == '\0') return false;
-    int row = hashFind(agentRobots, entry.agent);
+    int row = hashFindHashed(agentRobots, entry.agent, agentLength, agentHash);
     if (row < 0) {
         const AgentFamilies &found = agentClassify(entry.agent);
         if (agentRobots.count >= AGENT_ROBOTS_MAX) hashReset(agentRobots);
-        row = hashFindOrAdd(agentRobots, entry.agent);
-        hashSetIndexString(agentRobots, row, 0, robotName(entry.agent, found).c_str());
-        hashSetIndexString(agentRobots, row, 1, found.browser.c_str());
-        hashSetIndexString(agentRobots, row, 2, found.system.c_str());
+        row = hashFindOrAddHashed(agentRobots, entry.agent, agentLength, agentHash);
+        const std::string texts[3] = {robotName(entry.agent, found), found.browser, found.system};
+        double *numbers = hashRowNumbers(agentRobots, row);
+        for (int column = 0; column < 3; column++) {
+            hashSetIndexString(agentRobots, row, column, texts[column].c_str());
+            numbers[2 * column] = static_cast<double>(texts[column].size());
+            numbers[2 * column + 1] = hashKeyHash(texts[column].c_str(), texts[column].size());
+        }
     }
     const char *const *texts = agentRobots.strings[row];
-    if (texts[0] && texts[0][0]) *robot = texts[0];
-    families->browser = texts[1] ? texts[1] : "Other";
-    families->system = texts[2] ? texts[2] : "Other";
+    const double *numbers = hashRowNumbers(agentRobots, row);
+    FamilyKey *keys[3] = {&families->robot, &families->browser, &families->system};
+    for (int column = 0; column < 3; column++) {
+        keys[column]->text = texts[column] ? texts[column] : "";
+        keys[column]->length = static_cast<std::size_t>(numbers[2 * column]);
+        keys[column]->hash = static_cast<uint32_t>(numbers[2 * column + 1]);
+    }
+    if (keys[0]->length == 0) keys[0]->text = nullptr;
     return true;
 }
 

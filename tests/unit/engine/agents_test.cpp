@@ -3,11 +3,14 @@
 #include "engine/agents.h"
 
 #include <gtest/gtest.h>
-#include <yaml-cpp/yaml.h>
+#include <yaml.h>
 
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_util.h"
 
@@ -61,6 +64,51 @@ TEST_F(Agents, SecondLookUpIsTheCachedAnswer) {
     EXPECT_EQ(first.browser, "Firefox");
 }
 
+struct TestCase {
+    std::string agent, family;
+};
+
+// The cases of one of the package's test files: each test_cases entry's user_agent_string and
+// family, read with libyaml's events (the entries hold scalars only).
+std::vector<TestCase> packageCases(const std::string &file) {
+    std::ifstream in("/usr/share/uap-core/" + file);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string content = text.str();
+    yaml_parser_t parser;
+    yaml_parser_initialize(&parser);
+    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char *>(content.data()),
+                                 content.size());
+    std::vector<TestCase> cases;
+    std::map<std::string, std::string> entry;
+    std::string key;
+    int depth = 0;
+    for (yaml_event_t event; yaml_parser_parse(&parser, &event);) {
+        yaml_event_type_t type = event.type;
+        if (type == YAML_MAPPING_START_EVENT) depth++, key.clear();
+        if (type == YAML_SCALAR_EVENT && depth == 2) {
+            std::string value(reinterpret_cast<char *>(event.data.scalar.value),
+                              event.data.scalar.length);
+            if (key.empty()) {
+                key = value;
+            } else {
+                entry[key] = value;
+                key.clear();
+            }
+        }
+        if (type == YAML_MAPPING_END_EVENT && depth-- == 2) {
+            if (entry.count("user_agent_string") && entry.count("family"))
+                cases.push_back({entry["user_agent_string"], entry["family"]});
+            entry.clear();
+        }
+        yaml_event_delete(&event);
+        if (type == YAML_STREAM_END_EVENT) break;
+    }
+    yaml_parser_delete(&parser);
+    EXPECT_FALSE(cases.empty()) << file;
+    return cases;
+}
+
 // The package's own test files. The pgts list "-orig" names the families of its source
 // (Mozilla, IE, Netscape) where the patterns say Other, MyIE2 or Firefox; its uap-core
 // edition is pgts_browser_list.yaml.
@@ -81,11 +129,9 @@ TEST_F(Agents, PackageTestCasesAgree) {
                  {"test_resources/additional_os_tests.yaml", system, 99}};
     for (const auto &file : files) {
         int total = 0, same = 0;
-        for (const YAML::Node &c :
-             YAML::LoadFile(std::string("/usr/share/uap-core/") + file.file)["test_cases"]) {
-            if (!c["family"] || !c["family"].IsScalar()) continue;
-            const AgentFamilies &got = agentClassify(c["user_agent_string"].Scalar().c_str());
-            const std::string &want = c["family"].Scalar();
+        for (const TestCase &c : packageCases(file.file)) {
+            const AgentFamilies &got = agentClassify(c.agent.c_str());
+            const std::string &want = c.family;
             total++;
             same += file.field == browser  ? got.browser == want
                     : file.field == system ? got.system == want
@@ -95,6 +141,42 @@ TEST_F(Agents, PackageTestCasesAgree) {
         std::cout << file.file << ": " << same << " of " << total << " (" << percent << "%)\n";
         EXPECT_GE(percent, file.floor) << file.file;
     }
+}
+
+// The engine for few agents and the one for many give the same families, robots included.
+TEST(AgentPatterns, BothEnginesGiveTheSameFamilies) {
+    std::vector<std::string> agents = {"Mozilla/5.0 (compatible; Googlebot/2.1)\vx", ""};
+    for (const char *file : {"tests/test_ua.yaml", "tests/test_os.yaml", "tests/test_device.yaml"})
+        for (const TestCase &c : packageCases(file))
+            if (agents.size() % 8 == 0 || std::string(file) != "tests/test_device.yaml")
+                agents.push_back(c.agent);
+    std::vector<std::string> found[2];
+    for (AgentEngine engine : {AgentEngine::FewAgents, AgentEngine::ManyAgents}) {
+        std::string why;
+        ASSERT_TRUE(agentPatternsLoad(AGENT_PATTERNS_DEFAULT, why)) << why;
+        ASSERT_TRUE(agentPatternsEngine(engine, why)) << why;
+        for (const std::string &agent : agents) {
+            const AgentFamilies &f = agentClassify(agent.c_str());
+            found[engine == AgentEngine::ManyAgents].push_back(f.browser + " / " + f.system +
+                                                               (f.robot ? " / robot" : ""));
+        }
+    }
+    agentPatternsFree();
+    for (std::size_t i = 0; i < agents.size(); i++)
+        EXPECT_EQ(found[0][i], found[1][i]) << agents[i];
+}
+
+// A search that backtracks without end stops at its limits, and the agent is classified by the
+// engine whose time is linear: here the first pattern's second branch matches.
+TEST(AgentPatterns, SearchAtItsLimitsIsLeftToTheLinearEngine) {
+    TempDir dir;
+    std::string path = dir.file("backtracking.yaml"), why;
+    std::ofstream(path) << "user_agent_parsers:\n  - regex: '^(a+)+b|a'\n"
+                           "    family_replacement: 'Found'\n"
+                           "os_parsers: []\ndevice_parsers: []\n";
+    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    expectFamilies((std::string(40, 'a') + "c").c_str(), "Found", "Other", false);
+    agentPatternsFree();
 }
 
 TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
