@@ -179,6 +179,23 @@ TEST(AgentPatterns, SearchAtItsLimitsIsLeftToTheLinearEngine) {
     agentPatternsFree();
 }
 
+// A look-ahead, which RE2 does not read, leaves PCRE2 to classify every agent of the run,
+// however many there are.
+TEST(AgentPatterns, PatternsOnlyOneEngineReadsServeTheWholeRun) {
+    TempDir dir;
+    std::string path = dir.file("lookahead.yaml"), why;
+    std::ofstream(path) << "user_agent_parsers:\n  - regex: '(Fox)(?!Bot)/(\\d+)'\n"
+                           "os_parsers: []\ndevice_parsers: []\n";
+    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    for (int i = 0; i < 400; i++) {
+        std::string n = std::to_string(i);
+        expectFamilies(("Fox/" + n + "\v").c_str(), "Fox", "Other", false);
+        expectFamilies(("FoxBot/" + n).c_str(), "Other", "Other", false);
+    }
+    EXPECT_FALSE(agentPatternsEngine(AgentEngine::ManyAgents, why));
+    agentPatternsFree();
+}
+
 TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
     TempDir dir;
     auto refused = [&](const char *name, const char *content, const char *saying) {
