@@ -110,11 +110,33 @@ void robotAccess(const LogEntry &entry, const FamilyKey &robot) {
     if (robotlistFlag) addAccess(robotNames, EntryKey(robot), bytes);
 }
 
-void familiesAccess(const EntryFamilies &families, double bytes) {
-    if (browserfamiliesFlag) addAccess(browserFamilies, EntryKey(families.browser), bytes);
-    if (systemfamiliesFlag) addAccess(systemFamilies, EntryKey(families.system), bytes);
-    if (robotlistFlag && families.robot.text)
-        addAccess(robotNames, EntryKey(families.robot), bytes);
+// With the patterns in use, the row of an agent in useragents keeps where its families were
+// counted in the period, so that only its first request of the period looks them up: cell 2
+// is 1 once they are known, cells 3 to 5 its rows in browserFamilies, systemFamilies and
+// robotNames, plus one (0 where it is not counted). All the tables are emptied together.
+static_assert(AGENT_FAMILY_CELLS == 4);
+Hash *const familyTables[3] = {&browserFamilies, &systemFamilies, &robotNames};
+
+// Counts the request in its families' tables, and notes the rows in agentCells when given.
+void familiesAccess(const EntryFamilies &families, double bytes, double *agentCells) {
+    const FamilyKey *keys[3] = {&families.browser, &families.system, &families.robot};
+    const bool counted[3] = {browserfamiliesFlag != 0, systemfamiliesFlag != 0,
+                             robotlistFlag && families.robot.text};
+    for (int i = 0; i < 3; i++) {
+        int row = counted[i] ? addAccess(*familyTables[i], EntryKey(*keys[i]), bytes) : -1;
+        if (agentCells) agentCells[3 + i] = row + 1;
+    }
+    if (agentCells) agentCells[2] = 1;
+}
+
+// Counts the request in the families noted in its agent's row.
+void familiesAccessKnown(const double *agentCells, double bytes) {
+    for (int i = 0; i < 3; i++) {
+        if (agentCells[3 + i] <= 0) continue;
+        double *numbers = hashRowNumbers(*familyTables[i], static_cast<int>(agentCells[3 + i]) - 1);
+        numbers[0] += 1;
+        numbers[1] += bytes;
+    }
 }
 
 }  // namespace
@@ -132,9 +154,16 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     EntryFamilies families;
     // With the patterns in use, one hash of the agent serves its families and its count.
     const EntryKey agent(agentsInUse ? entry.agent : "");
+    // Its row in useragents when its families are noted there: a person's agent, or a
+    // robot's one that is counted like a person's.
+    int agentRow = -1;
+    if (agentsInUse && useragentsFlag && entry.agent[0] != '\0') {
+        int row = hashFindHashed(useragents, agent.text, agent.length, agent.hash);
+        if (row >= 0 && hashRowNumbers(useragents, row)[2] > 0) agentRow = row;
+    }
     const bool classified =
-        agentsInUse && entryFamilies(entry, agent.length, agent.hash, &families);
-    const bool robot = classified && families.robot.text;
+        agentsInUse && (agentRow >= 0 || entryFamilies(entry, agent.length, agent.hash, &families));
+    const bool robot = agentRow < 0 && classified && families.robot.text;
     if (robot && robotsMode == ROBOTS_IGNORE) return;
     if (robot && robotsMode == ROBOTS_APART) {
         robotAccess(entry, families.robot);
@@ -160,9 +189,17 @@ void accountEntry(LogEntry &entry, int periodStart, int dayNumber) {
     const EntryKey site(countSite || follow ? entry.site : "");
     if (countSite) addAccess(sites, site, bytes);
     if (follow) trailAccessKnown(entry, dayNumber, site.length, site.hash, url.length, documentRow);
-    if (useragentsFlag && entry.agent[0] != '\0')
-        addAccess(useragents, agentsInUse ? agent : EntryKey(entry.agent), bytes);
-    if (classified) familiesAccess(families, bytes);
+    if (agentRow >= 0) {
+        double *numbers = hashRowNumbers(useragents, agentRow);
+        numbers[0] += 1;
+        numbers[1] += bytes;
+        familiesAccessKnown(numbers, bytes);
+    } else if (useragentsFlag && entry.agent[0] != '\0') {
+        int row = addAccess(useragents, agentsInUse ? agent : EntryKey(entry.agent), bytes);
+        if (classified) familiesAccess(families, bytes, hashRowNumbers(useragents, row));
+    } else if (classified) {
+        familiesAccess(families, bytes, nullptr);
+    }
     if (referersFlag && entry.referer[0] != '\0' && !entryRefererIgnored(entry))
         addAccess(referers, EntryKey(entry.referer), bytes);
 

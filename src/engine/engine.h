@@ -94,6 +94,9 @@ struct EntryFamilies {
     FamilyKey system;
     FamilyKey robot;  // text null for a person's agent
 };
+// Number cells the useragents table has beyond its counts while the patterns are in use:
+// where the agent's families are counted in the period.
+constexpr int AGENT_FAMILY_CELLS = 4;
 // 1 while the user-agent patterns are loaded for the accounting (peopleSetup).
 extern int agentsInUse;
 // Turns host-name lookups off under anonymize (saying so when dns was set) and loads the

@@ -97,7 +97,8 @@ void epochSetup() {
     hashSetup(authusers, 1, 2);
     hashSetup(activeTrails, 1, 3);
     hashSetup(completeTrails, 1, 3);
-    hashSetup(useragents, 0, 2);
+    // With the patterns in use, an agent's row also notes where its families are counted.
+    hashSetup(useragents, 0, agentsInUse ? 2 + AGENT_FAMILY_CELLS : 2);
     hashSetup(referers, 0, 2);
     hashSetup(browserFamilies, 0, 2);
     hashSetup(systemFamilies, 0, 2);
