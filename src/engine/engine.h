@@ -82,13 +82,13 @@ void trailFlush(const char *trail, double steps, double duration, const char *si
 void analyzeTrails();
 
 // ---- Who is visiting: families of the agents, robots, private addresses ----
-// The browser and system families of an agent, as texts that live for the run.
 // A family's text with its length and hashKeyHash, worked out once per agent text.
 struct FamilyKey {
     const char *text = nullptr;
     std::size_t length = 0;
     uint32_t hash = 0;
 };
+// The browser and system families of an entry's agent, and its robot's name.
 struct EntryFamilies {
     FamilyKey browser;
     FamilyKey system;
