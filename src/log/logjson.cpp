@@ -7,7 +7,10 @@
 // since the epoch, has no clock of its own and is read as UTC.
 #include <simdjson.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -75,13 +78,39 @@ bool keyOf(Field &field, const char **key, value *v) {
     return true;
 }
 
-// Whether the key is the name given. Most keys differ from a name in their first bytes.
+// A key's name with its closing quote, as the 8-byte words a key is compared with and the
+// masks of the bytes that count in each.
 template <std::size_t N>
-bool is(const char *key, const char (&name)[N]) {
-    static_assert(N < simdjson::SIMDJSON_PADDING, "a name longer than the padding");
-    for (std::size_t i = 0; i < N - 1; i++)
-        if (key[i] != name[i]) return false;
-    return key[N - 1] == '"';
+struct Name {
+    static constexpr std::size_t words = (N + 7) / 8;
+    uint64_t word[words] = {};
+    uint64_t mask[words] = {};
+    constexpr Name(const char (&name)[N]) {
+        for (std::size_t w = 0; w < words; w++) {
+            std::array<unsigned char, 8> bytes{}, ones{};
+            for (std::size_t i = 0; i < 8 && w * 8 + i < N; i++) {
+                std::size_t at = w * 8 + i;
+                bytes[i] = static_cast<unsigned char>(at == N - 1 ? '"' : name[at]);
+                ones[i] = 0xff;
+            }
+            word[w] = std::bit_cast<uint64_t>(bytes);
+            mask[w] = std::bit_cast<uint64_t>(ones);
+        }
+    }
+};
+
+// Whether the key is the name given, compared eight bytes at a time: the key lies in the
+// padded line, so the bytes after a short key may be read. Most keys differ from a name in
+// their first word.
+template <Name name>
+bool is(const char *key) {
+    static_assert(sizeof name.word <= simdjson::SIMDJSON_PADDING, "a name longer than the padding");
+    for (std::size_t w = 0; w < name.words; w++) {
+        uint64_t word;
+        std::memcpy(&word, key + 8 * w, 8);
+        if ((word ^ name.word[w]) & name.mask[w]) return false;
+    }
+    return true;
 }
 
 // Whether the line being read holds a backslash: a line without one holds no escapes,
@@ -126,26 +155,36 @@ bool readRequestObject(value v, Fields &f) {
         const char *key;
         value inner;
         if (!keyOf(field, &key, &inner)) return false;
-        if (is(key, "remote_ip"))
-            text(inner, &f.site);
-        else if (is(key, "method"))
-            text(inner, &f.method);
-        else if (is(key, "uri"))
-            text(inner, &f.url);
-        else if (is(key, "proto"))
-            text(inner, &f.protocol);
-        else if (is(key, "headers")) {
-            object headers;
-            if (inner.get_object().get(headers)) continue;
-            for (auto header : headers) {
-                const char *name;
-                value values;
-                if (!keyOf(header, &name, &values)) return false;
-                if (is(name, "User-Agent"))
-                    firstHeader(values, &f.agent);
-                else if (is(name, "Referer"))
-                    firstHeader(values, &f.referer);
-            }
+        switch (key[0]) {
+            case 'r':
+                if (is<"remote_ip">(key)) text(inner, &f.site);
+                break;
+            case 'm':
+                if (is<"method">(key)) text(inner, &f.method);
+                break;
+            case 'u':
+                if (is<"uri">(key)) text(inner, &f.url);
+                break;
+            case 'p':
+                if (is<"proto">(key)) text(inner, &f.protocol);
+                break;
+            case 'h':
+                if (is<"headers">(key)) {
+                    object headers;
+                    if (inner.get_object().get(headers)) continue;
+                    for (auto header : headers) {
+                        const char *name;
+                        value values;
+                        if (!keyOf(header, &name, &values)) return false;
+                        if (name[0] == 'U' && is<"User-Agent">(name))
+                            firstHeader(values, &f.agent);
+                        else if (name[0] == 'R' && is<"Referer">(name))
+                            firstHeader(values, &f.referer);
+                    }
+                }
+                break;
+            default:
+                break;
         }
     }
     return true;
@@ -158,39 +197,43 @@ bool readFields(object &top, Fields &f) {
         if (!keyOf(field, &key, &v)) return false;
         switch (key[0]) {
             case 'r':
-                if (is(key, "request")) {
-                    json_type type;
-                    if (v.type().get(type)) return false;
-                    if (type == json_type::object) {
-                        if (!readRequestObject(v, f)) return false;
-                    } else {
-                        text(v, &f.request);
+                // "req..." or "rem...": a key of one letter ends in its quote, and the line
+                // is padded.
+                if (key[2] == 'q') {
+                    if (is<"request">(key)) {
+                        json_type type;
+                        if (v.type().get(type)) return false;
+                        if (type == json_type::object) {
+                            if (!readRequestObject(v, f)) return false;
+                        } else {
+                            text(v, &f.request);
+                        }
+                    } else if (is<"request_method">(key)) {
+                        text(v, &f.method);
+                    } else if (is<"request_uri">(key)) {
+                        text(v, &f.url);
+                    } else if (is<"request_User-Agent">(key)) {
+                        text(v, &f.agent);
+                    } else if (is<"request_Referer">(key)) {
+                        text(v, &f.referer);
                     }
-                } else if (is(key, "remote_addr")) {
+                } else if (is<"remote_addr">(key)) {
                     text(v, &f.site);
-                } else if (is(key, "request_method")) {
-                    text(v, &f.method);
-                } else if (is(key, "request_uri")) {
-                    text(v, &f.url);
-                } else if (is(key, "request_User-Agent")) {
-                    text(v, &f.agent);
-                } else if (is(key, "request_Referer")) {
-                    text(v, &f.referer);
-                } else if (is(key, "remote_user")) {
+                } else if (is<"remote_user">(key)) {
                     text(v, &f.user);
                 }
                 break;
             case 's':
-                if (is(key, "status")) {
+                if (is<"status">(key)) {
                     if (!wholeNumber(v, &f.status)) return false;
-                } else if (is(key, "size")) {
+                } else if (is<"size">(key)) {
                     f.hasSize = wholeNumber(v, &f.size);
-                } else if (is(key, "server_protocol")) {
+                } else if (is<"server_protocol">(key)) {
                     text(v, &f.protocol);
                 }
                 break;
             case 't':
-                if (is(key, "ts")) {
+                if (is<"ts">(key)) {
                     json_type type;
                     if (v.type().get(type)) return false;
                     if (type == json_type::number) {
@@ -199,31 +242,48 @@ bool readFields(object &top, Fields &f) {
                     } else {
                         text(v, &f.timeText);
                     }
-                } else if (is(key, "time_local") || is(key, "time_iso8601")) {
+                } else if (is<"time_local">(key) || is<"time_iso8601">(key)) {
                     text(v, &f.timeText);
                 }
                 break;
-            default:
-                if (is(key, "ClientHost"))
+            case 'C':
+                if (is<"ClientHost">(key))
                     text(v, &f.site);
-                else if (is(key, "RequestMethod"))
-                    text(v, &f.method);
-                else if (is(key, "RequestPath"))
-                    text(v, &f.url);
-                else if (is(key, "RequestProtocol"))
-                    text(v, &f.protocol);
-                else if (is(key, "DownstreamStatus")) {
-                    if (!wholeNumber(v, &f.status)) return false;
-                } else if (is(key, "DownstreamContentSize") || is(key, "body_bytes_sent"))
-                    f.hasSize = wholeNumber(v, &f.size);
-                else if (is(key, "StartUTC"))
-                    text(v, &f.timeText);
-                else if (is(key, "http_user_agent"))
-                    text(v, &f.agent);
-                else if (is(key, "http_referer"))
-                    text(v, &f.referer);
-                else if (is(key, "ClientUsername") || is(key, "user_id"))
+                else if (is<"ClientUsername">(key))
                     text(v, &f.user);
+                break;
+            case 'R':
+                if (is<"RequestMethod">(key))
+                    text(v, &f.method);
+                else if (is<"RequestPath">(key))
+                    text(v, &f.url);
+                else if (is<"RequestProtocol">(key))
+                    text(v, &f.protocol);
+                break;
+            case 'D':
+                if (is<"DownstreamStatus">(key)) {
+                    if (!wholeNumber(v, &f.status)) return false;
+                } else if (is<"DownstreamContentSize">(key)) {
+                    f.hasSize = wholeNumber(v, &f.size);
+                }
+                break;
+            case 'S':
+                if (is<"StartUTC">(key)) text(v, &f.timeText);
+                break;
+            case 'b':
+                if (is<"body_bytes_sent">(key)) f.hasSize = wholeNumber(v, &f.size);
+                break;
+            case 'h':
+                if (is<"http_user_agent">(key))
+                    text(v, &f.agent);
+                else if (is<"http_referer">(key))
+                    text(v, &f.referer);
+                break;
+            case 'u':
+                if (is<"user_id">(key)) text(v, &f.user);
+                break;
+            default:
+                // Caddy's level, logger, msg and duration, and the many fields Traefik adds.
                 break;
         }
     }
@@ -347,14 +407,16 @@ void decodeField(char (&target)[N], std::string_view source) {
     target[0] = '\0';
     if (source.empty()) return;
     std::size_t length = source.size();
-    if (const void *zero = std::memchr(source.data(), '\0', length))
-        length = static_cast<std::size_t>(static_cast<const char *>(zero) - source.data());
+    // A text taken from the line holds no zero byte: simdjson rejects a line with a control
+    // character inside a string. Only a text simdjson unescaped can hold one (from \u0000).
+    bool inLine = source.data() >= lineStart && source.data() + source.size() <= lineEnd;
+    if (!inLine)
+        if (const void *zero = std::memchr(source.data(), '\0', length))
+            length = static_cast<std::size_t>(static_cast<const char *>(zero) - source.data());
     if (length > N - 1) length = N - 1;
     std::size_t text;
     bool escaped;
-    const char *limit = source.data() >= lineStart && source.data() + source.size() <= lineEnd
-                            ? lineLimit
-                            : source.data() + source.size();
+    const char *limit = inLine ? lineLimit : source.data() + source.size();
     target[logDecodeUrl(target, N, source.data(), length, limit, false, &text, &escaped)] = '\0';
 }
 
@@ -403,7 +465,9 @@ int fillEntry(const Fields &f, LogEntry &entry) {
     copyField(entry.method, method);
     decodeField(entry.url, url);
     copyField(entry.protocol, protocol);
-    if (const char *scheme = std::strstr(entry.url, "://")) {
+    // Most URLs hold no colon at all.
+    const char *colon = std::strchr(entry.url, ':');
+    if (const char *scheme = colon ? std::strstr(colon, "://") : nullptr) {
         logCopyBounded(entry.proxyHost, scheme + 3, LOG_HOST_MAX);
         if (char *slash = std::strchr(entry.proxyHost, '/')) *slash = '\0';
         charLowerText(entry.proxyHost);

@@ -687,6 +687,22 @@ TEST_F(LogLineLayouts, VirtualHostIsTellingByTwoHostsBeforeTheIdent) {
     EXPECT_STREQ(entry.authuser, "J S");
 }
 
+TEST_F(LogLineLayouts, JsonKeysCountOnlyWhenTheyAreAWholeName) {
+    // Keys that a wanted name begins, or that begin with one, come after the real ones.
+    ASSERT_EQ(
+        logParseEntry(R"j({"ClientHost":"h","RequestMethod":"GET","RequestPath":"/a:b/c://D/e",)j"
+                      R"j("DownstreamStatus":200,"DownstreamContentSize":7,"r":1,"re":2,)j"
+                      R"j("StartUTC":"2024-03-04T00:00:00Z","request_Referer":"yes",)j"
+                      R"j("DownstreamContentSizes":9,"DownstreamContentSiz":8,)j"
+                      R"j("request_Referer2":"no","request_Refere":"no","statu":5})j",
+                      entry),
+        LOG_OK);
+    EXPECT_EQ(entry.size, 7);
+    EXPECT_EQ(entry.result, 200);
+    EXPECT_STREQ(entry.referer, "yes");
+    EXPECT_STREQ(entry.proxyHost, "d");
+}
+
 TEST_F(LogLineLayouts, IisYearOfFourDigitsIsThatYear) {
     int month = 0, day = 0, year = 0;
     ASSERT_EQ(parseFormattedDate("6/10/2009", &month, &day, &year), 1);
