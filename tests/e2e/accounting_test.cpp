@@ -276,6 +276,29 @@ TEST_F(AccountingE2e, RobotsApartLeaveEveryOtherFigureToPeople) {
     EXPECT_LT(p.find("Sites by"), p.find("Browsers by"));
 }
 
+// Each day's families are counted afresh: the second day meets the same agents in another
+// order, with the robot first.
+TEST_F(AccountingE2e, FamiliesOfTheSameAgentsAreCountedAgainEachDay) {
+    writeFile(log, visit("10.0.0.1", 4, 9, 0, "/a.html", 200, 10, CHROME) +
+                       visit("10.0.0.2", 4, 9, 1, "/a.html", 200, 20, FIREFOX) +
+                       visit("66.249.66.1", 5, 8, 0, "/a.html", 200, 40, GOOGLEBOT) +
+                       visit("10.0.0.2", 5, 9, 0, "/a.html", 200, 20, FIREFOX) +
+                       visit("10.0.0.1", 5, 9, 1, "/b.html", 200, 10, CHROME) +
+                       visit("10.0.0.1", 5, 9, 2, "/c.html", 200, 10, CHROME));
+    std::string config = dir.file("q.conf");
+    writeFile(config, minimalConfig(reports, "logfile " + log +
+                                                 "\nfrequency daily\nrobots apart\n"
+                                                 "browserfamilies yes\nsystemfamilies yes\n"
+                                                 "robotlist yes\n"));
+    RunResult r = runQuorvel({"-c", config, "-b", "03/04/2024", "-e", "03/05/2024"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string day = readFile(reports + "/" + std::to_string(dayNumber(3, 5, 2024)) + ".html");
+    EXPECT_EQ(sectionRows(day, "Browsers by Access Count"), (Rows{"Chrome 2", "Firefox 1"}));
+    EXPECT_EQ(sectionRows(day, "Operating Systems by Access Count"),
+              (Rows{"Windows 2", "Linux 1"}));
+    EXPECT_EQ(sectionRows(day, "Robots by Access Count"), (Rows{"Googlebot 1"}));
+}
+
 TEST_F(AccountingE2e, RobotsIgnoredAreDroppedLikeIgnoredSites) {
     RunResult r = run(
         std::string("robots ignore\nrobotlist yes\n") + OWN_ROBOTS + "totals\n* All\nend totals\n",
