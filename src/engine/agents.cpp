@@ -38,6 +38,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -81,8 +82,6 @@ struct FullPatterns {
 // One list compiled with PCRE2.
 struct QuickList {
     std::vector<pcre2_code *> codes;  // one per pattern
-    // Devices: the patterns whose family can be "Spider" for an agent without the word.
-    std::vector<int> spiders;
     QuickList() = default;
     QuickList(const QuickList &) = delete;
     QuickList &operator=(const QuickList &) = delete;
@@ -442,8 +441,6 @@ bool compileQuick(Patterns &patterns) {
                 alike = false;
                 break;
             }
-            if (entry.family.spiderWithoutWord)
-                quick.spiders.push_back(static_cast<int>(quick.codes.size()));
             quick.codes.push_back(code);
         }
     }
@@ -517,10 +514,28 @@ std::string classifyWith(const PatternList &list, const std::vector<Entry> &entr
                     agent);
 }
 
-// Whether the device family of agent is "Spider". Most agents hold no robot's name, and
+// Whether the first of the candidate device patterns (indexes in list order) that matches an
+// agent without the word "Spider" says "Spider". Most agents hold no robot's name, and
 // finding their first matching device pattern (the list is mostly phone models) is the
 // dearest part of classifying them: first try only the patterns that can say "Spider". When
 // none matches the answer is no; otherwise only the patterns before it can still win.
+// matches(i) searches the agent with pattern i, familyAt(i) is the family of the pattern
+// that matched last.
+template <class Indexes, class Matches, class FamilyAt>
+bool firstSaysSpider(const std::vector<Entry> &entries, const Indexes &candidates, Matches matches,
+                     FamilyAt familyAt) {
+    auto spider = std::find_if(candidates.begin(), candidates.end(), [&](int index) {
+        return entries[static_cast<std::size_t>(index)].family.spiderWithoutWord && matches(index);
+    });
+    if (spider == candidates.end()) return false;
+    // A search that finds nothing leaves the last match's groups as they are.
+    auto first =
+        std::find_if(candidates.begin(), spider, [&](int index) { return matches(index); });
+    return familyAt(*first) == "Spider";
+}
+
+// Whether the device family of agent is "Spider", with RE2: the candidates are the patterns
+// the agent's atoms allow.
 bool isRobot(PatternList &list, const std::vector<Entry> &entries, const re2::StringPiece &agent,
              std::vector<int> &atoms) {
     if (entries.empty()) return false;
@@ -529,17 +544,13 @@ bool isRobot(PatternList &list, const std::vector<Entry> &entries, const re2::St
     std::vector<int> &candidates = list.potentials;
     list.patterns.AllPotentials(atoms, &candidates);
     std::sort(candidates.begin(), candidates.end());
-    auto matches = [&](int index) { return RE2::PartialMatch(agent, list.patterns.GetRE2(index)); };
-    auto spider = candidates.begin();
-    while (
-        spider != candidates.end() &&
-        !(entries[static_cast<std::size_t>(*spider)].family.spiderWithoutWord && matches(*spider)))
-        ++spider;
-    if (spider == candidates.end()) return false;
-    int first = *std::find_if(candidates.begin(), spider + 1,
-                              [&](int index) { return index == *spider || matches(index); });
-    return familyOf(list.patterns.GetRE2(first), entries[static_cast<std::size_t>(first)].family,
-                    agent) == "Spider";
+    return firstSaysSpider(
+        entries, candidates,
+        [&](int index) { return RE2::PartialMatch(agent, list.patterns.GetRE2(index)); },
+        [&](int index) {
+            return familyOf(list.patterns.GetRE2(index),
+                            entries[static_cast<std::size_t>(index)].family, agent);
+        });
 }
 
 AgentFamilies classifyFull(Patterns &patterns, std::string_view agent) {
@@ -568,17 +579,14 @@ class Quick {
         return "Other";
     }
 
-    // As isRobot, the patterns that can say "Spider" first.
+    // As isRobot, every pattern a candidate.
     bool robot() {
-        const QuickList &devices = patterns.quickLists[DEVICES];
+        const std::vector<pcre2_code *> &codes = patterns.quickLists[DEVICES].codes;
         if (agent.find("Spider") != std::string_view::npos) return family(DEVICES) == "Spider";
-        auto spider = std::find_if(devices.spiders.begin(), devices.spiders.end(),
-                                   [&](int index) { return matches(devices.codes[index]); });
-        if (spider == devices.spiders.end()) return false;
-        for (int i = 0; i < *spider; i++)
-            if (matches(devices.codes[static_cast<std::size_t>(i)]))
-                return familyAt(DEVICES, static_cast<std::size_t>(i)) == "Spider";
-        return familyAt(DEVICES, static_cast<std::size_t>(*spider)) == "Spider";
+        return firstSaysSpider(
+            patterns.lists[DEVICES], std::views::iota(0, static_cast<int>(codes.size())),
+            [&](int index) { return matches(codes[static_cast<std::size_t>(index)]); },
+            [&](int index) { return familyAt(DEVICES, static_cast<std::size_t>(index)); });
     }
 
   private:
