@@ -72,6 +72,7 @@ const char *const replacementKeys[LISTS] = {"family_replacement", "os_replacemen
 struct PatternList {
     re2::FilteredRE2 patterns;
     std::unique_ptr<RE2::Set> atoms;  // null when the list has no atoms
+    bool indexed = false;             // the set holds every atom
     std::vector<int> potentials;      // patterns an agent's atoms allow (scratch)
 };
 
@@ -348,26 +349,24 @@ bool compileList(const std::vector<Entry> &entries, const char *name, const char
     if (entries.empty()) return true;
     std::vector<std::string> atoms;
     list.patterns.Compile(&atoms);
+    list.indexed = true;
     if (atoms.empty()) return true;
     // The atoms are lower-case; the set compares without regard to case instead of lowering
-    // each agent. It has room for the automaton of a few thousand atoms, so that it is not
-    // rebuilt again and again (it grows only as agents need it).
-    RE2::Options options = patternOptions(
-        std::all_of(atoms.begin(), atoms.end(), [](const std::string &a) { return isAscii(a); }),
-        true);
+    // each agent. It reads them in the patterns' encoding (a Latin-1 pattern's atom may hold
+    // a byte that is no UTF-8), and has room for the automaton of a few thousand atoms, so
+    // that it is not rebuilt again and again (it grows only as agents need it). A list whose
+    // atoms it cannot take is searched pattern after pattern.
+    RE2::Options options =
+        patternOptions(std::all_of(entries.begin(), entries.end(),
+                                   [](const Entry &e) { return isAscii(e.regex); }),
+                       true);
     options.set_literal(true);
     options.set_max_mem(64 << 20);
     list.atoms = std::make_unique<RE2::Set>(options, RE2::UNANCHORED);
-    for (const std::string &atom : atoms) {
-        if (list.atoms->Add(atom, nullptr) < 0) {
-            why = std::string(path) + ": the patterns of " + name + " cannot be indexed";
-            return false;
-        }
-    }
-    if (!list.atoms->Compile()) {
-        why = std::string(path) + ": the patterns of " + name + " are too large to compile";
-        return false;
-    }
+    for (const std::string &atom : atoms)
+        list.indexed = list.indexed && list.atoms->Add(atom, nullptr) >= 0;
+    list.indexed = list.indexed && list.atoms->Compile();
+    if (!list.indexed) list.atoms.reset();
     return true;
 }
 
@@ -494,11 +493,12 @@ std::string familyOf(const RE2 &re, const Family &how, const re2::StringPiece &a
                       [&](int n) { return std::string_view(groups[n].data(), groups[n].size()); });
 }
 
-// The atoms of list that agent holds; false when the set could not tell (its automaton ran
-// out of room), and then every pattern has to be tried.
+// The atoms of list that agent holds; false when the set could not tell (it could not take
+// the list's atoms, or its automaton ran out of room), and then every pattern is tried.
 bool findAtoms(const PatternList &list, const re2::StringPiece &agent, std::vector<int> &atoms) {
     atoms.clear();
     RE2::Set::ErrorInfo error{};
+    if (!list.indexed) return false;
     return !list.atoms || list.atoms->Match(agent, &atoms, &error) ||
            error.kind == RE2::Set::kNoError;
 }

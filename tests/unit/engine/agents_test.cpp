@@ -224,7 +224,51 @@ TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
             "user_agent_parsers:\n  - regex: 'a'\n  - regex: '(Fox'\n"
             "os_parsers: []\ndevice_parsers: []\n",
             "pattern 2 of user_agent_parsers does not compile");
+    refused("nested.yaml",
+            "user_agent_parsers:\n  - regex: 'a'\n  - regex: [b]\n"
+            "os_parsers: []\ndevice_parsers: []\n",
+            "entry 2 of user_agent_parsers has no regex");
     expectFamilies("Fox/8", "Other", "Other", false);
+}
+
+// The lists are read however the YAML lays them out: other keys around them, nested values
+// to pass over, an entry's keys in any order, flow style, a later list of the same name.
+TEST(AgentPatterns, AnyYamlLayoutOfTheListsIsRead) {
+    TempDir dir;
+    std::string path = dir.file("layout.yaml"), why;
+    std::ofstream(path) << "# patterns\nversion: {major: 1, notes: [a, {b: c}]}\n"
+                           "device_parsers: [{device_replacement: Spider, regex: 'bot'}]\n"
+                           "user_agent_parsers:\n"
+                           "  - v1_replacement: [x, y]\n    family_replacement: \"Fire\\x46ox\"\n"
+                           "    regex: \"Fox/(\\\\d+)\"\n    ? [odd, key]\n    : z\n"
+                           "os_parsers:\n  - {regex: 'Linux', os_replacement: 'GNU/Linux'}\n"
+                           "user_agent_parsers: [{regex: 'Lynx'}]\n";
+    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    expectFamilies("Fox/7 (Linux) robot", "FireFox", "GNU/Linux", true);
+    expectFamilies("Lynx", "Other", "Other", false);
+    agentPatternsFree();
+}
+
+// What PCRE2 would read otherwise than RE2 is left to RE2: a Latin-1 byte written as an
+// escape, which RE2 compares without regard to case, and an agent with a vertical tab,
+// which PCRE2's \s takes for a blank. A file of Latin-1 escapes is indexed in Latin-1.
+TEST(AgentPatterns, WhatTheEnginesReadApartIsLeftToRe2) {
+    TempDir dir;
+    std::string latin = dir.file("latin.yaml"), blank = dir.file("blank.yaml"), why;
+    std::ofstream(latin) << "user_agent_parsers:\n  - regex: 'caf\\xe9'\n    regex_flag: 'i'\n"
+                            "    family_replacement: 'Latin'\n"
+                            "os_parsers: []\ndevice_parsers: []\n";
+    std::ofstream(blank) << "user_agent_parsers:\n  - regex: 'a\\sb'\n"
+                            "    family_replacement: 'Blank'\n"
+                            "os_parsers: []\ndevice_parsers: []\n";
+    ASSERT_TRUE(agentPatternsLoad(latin.c_str(), why)) << why;
+    EXPECT_FALSE(agentPatternsEngine(AgentEngine::FewAgents, why));
+    expectFamilies("CAF\xc9", "Latin", "Other", false);
+    expectFamilies("caf\xe9", "Latin", "Other", false);
+    ASSERT_TRUE(agentPatternsLoad(blank.c_str(), why)) << why;
+    expectFamilies("a b", "Blank", "Other", false);
+    expectFamilies("a\vb", "Other", "Other", false);
+    agentPatternsFree();
 }
 
 }  // namespace
