@@ -111,6 +111,16 @@ TEST(Hash, StoresAndLookupsFollowTheColumns) {
     EXPECT_EQ(second, 0);
     EXPECT_EQ(hashGetDouble(t.h, "k", 5, &first), 1);
     EXPECT_EQ(first, 0);
+
+    // A cell set from its own text, or to the text it holds, keeps it; another text
+    // replaces it.
+    hashSetIndexString(t.h, 0, 0, "site");
+    hashSetIndexString(t.h, 0, 0, t.h.strings[0][0]);
+    EXPECT_STREQ(t.h.strings[0][0], "site");
+    hashSetIndexString(t.h, 0, 0, std::string("site").c_str());
+    EXPECT_STREQ(t.h.strings[0][0], "site");
+    hashSetIndexString(t.h, 0, 0, "sites");
+    EXPECT_STREQ(t.h.strings[0][0], "sites");
 }
 
 TEST(HashDeath, RowCountOverflowIsOutOfMemory) {
