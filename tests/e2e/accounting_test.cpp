@@ -201,10 +201,23 @@ std::vector<std::string> sectionRows(const std::string &page, const std::string 
 using Rows = std::vector<std::string>;
 
 TEST_F(AccountingE2e, FamiliesAndRobotsAreCountedWithPeople) {
-    RunResult r = run(std::string("browserfamilies yes\nsystemfamilies yes\nrobotlist yes\n") +
-                          OWN_ROBOTS + "totals\n* All\nend totals\n",
+    // The families are the same whether the user agents are counted (each agent's row then
+    // notes where its families are counted) or not.
+    RunResult r = run(std::string("useragents no\nbrowserfamilies yes\nsystemfamilies yes\n"
+                                  "robotlist yes\n") +
+                          OWN_ROBOTS,
                       visitorsLog());
     ASSERT_EQ(r.status, 0) << r.err;
+    const std::string withoutAgents = page();
+    std::filesystem::remove_all(reports);
+    std::filesystem::create_directory(reports);
+    r = run(std::string("browserfamilies yes\nsystemfamilies yes\nrobotlist yes\n") + OWN_ROBOTS +
+                "totals\n* All\nend totals\n",
+            visitorsLog());
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *title : {"Browsers by Access Count", "Operating Systems by Access Count",
+                              "Robots by Access Count"})
+        EXPECT_EQ(sectionRows(withoutAgents, title), sectionRows(page(), title)) << title;
     EXPECT_EQ(stored(), (std::vector<double>{12, 19370}));  // robots count like people
     std::string p = page();
     EXPECT_EQ(
