@@ -206,19 +206,28 @@ class YamlEvents {
         yaml_parser_delete(&parser);
     }
 
-    // Moves to the next event; false with why set when the text is no YAML.
+    // Moves to the next event; false with why set when the text is no YAML. An alias of a
+    // scalar reads as that scalar.
     bool next(std::string &why) {
         if (held) yaml_event_delete(&event);
         held = yaml_parser_parse(&parser, &event) != 0;
-        if (!held)
+        aliased = nullptr;
+        if (!held) {
             why = std::string(path) + ": not a YAML file (line " +
                   std::to_string(parser.problem_mark.line + 1) + ": " +
                   (parser.problem ? parser.problem : "unreadable") + ")";
+        } else if (event.type == YAML_SCALAR_EVENT && event.data.scalar.anchor) {
+            anchors[reinterpret_cast<const char *>(event.data.scalar.anchor)] = text();
+        } else if (event.type == YAML_ALIAS_EVENT) {
+            auto found = anchors.find(reinterpret_cast<const char *>(event.data.alias.anchor));
+            if (found != anchors.end()) aliased = &found->second;
+        }
         return held;
     }
-    yaml_event_type_t type() const { return event.type; }
+    yaml_event_type_t type() const { return aliased ? YAML_SCALAR_EVENT : event.type; }
     // The text of the scalar event at hand.
     std::string_view text() const {
+        if (aliased) return *aliased;
         return {reinterpret_cast<const char *>(event.data.scalar.value), event.data.scalar.length};
     }
     // Moves past the node that begins with the event at hand, to the event after it.
@@ -237,6 +246,8 @@ class YamlEvents {
     yaml_event_t event;
     bool held = false;
     const char *path;
+    std::unordered_map<std::string, std::string> anchors;  // the scalars' anchors so far
+    const std::string *aliased = nullptr;  // the scalar the event at hand is an alias of
 };
 
 // Reads one entry of a list, from the event after its mapping's start to the event after its

@@ -232,7 +232,8 @@ TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
 }
 
 // The lists are read however the YAML lays them out: other keys around them, nested values
-// to pass over, an entry's keys in any order, flow style, a later list of the same name.
+// to pass over, an entry's keys in any order, flow style, an alias of a scalar, a later list
+// of the same name.
 TEST(AgentPatterns, AnyYamlLayoutOfTheListsIsRead) {
     TempDir dir;
     std::string path = dir.file("layout.yaml"), why;
@@ -241,11 +242,12 @@ TEST(AgentPatterns, AnyYamlLayoutOfTheListsIsRead) {
                            "user_agent_parsers:\n"
                            "  - v1_replacement: [x, y]\n    family_replacement: \"Fire\\x46ox\"\n"
                            "    regex: \"Fox/(\\\\d+)\"\n    ? [odd, key]\n    : z\n"
-                           "os_parsers:\n  - {regex: 'Linux', os_replacement: 'GNU/Linux'}\n"
+                           "os_parsers:\n  - {regex: 'Linux', os_replacement: &gnu 'GNU/Linux'}\n"
+                           "  - {regex: 'Lynx', os_replacement: *gnu}\n"
                            "user_agent_parsers: [{regex: 'Lynx'}]\n";
     ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
     expectFamilies("Fox/7 (Linux) robot", "FireFox", "GNU/Linux", true);
-    expectFamilies("Lynx", "Other", "Other", false);
+    expectFamilies("Lynx", "Other", "GNU/Linux", false);
     agentPatternsFree();
 }
 
