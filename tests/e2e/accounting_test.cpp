@@ -312,6 +312,33 @@ TEST_F(AccountingE2e, FamiliesOfTheSameAgentsAreCountedAgainEachDay) {
     EXPECT_EQ(sectionRows(day, "Robots by Access Count"), (Rows{"Googlebot 1"}));
 }
 
+// A run that meets hundreds of distinct agents changes its way of matching the patterns on
+// the way; every agent, before and after, is classified alike: three hundred versions of
+// Chrome on Windows, three hundred of Googlebot.
+TEST_F(AccountingE2e, ManyDistinctAgentsAreClassifiedAlike) {
+    std::string text;
+    for (int i = 0; i < 300; i++) {
+        std::string n = std::to_string(i);
+        text +=
+            visit("10.0.1." + std::to_string(i % 250), 4, 9 + i / 60, i % 60, "/a.html", 200, 10,
+                  ("Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like "
+                   "Gecko) Chrome/1" +
+                   n + ".0.0.0 Safari/537.36")
+                      .c_str());
+        text += visit(
+            "66.249.66.1", 4, 9 + i / 60, i % 60, "/a.html", 200, 10,
+            ("Mozilla/5.0 (compatible; Googlebot/2." + n + "; +http://www.google.com/bot.html)")
+                .c_str());
+    }
+    RunResult r =
+        run("robots apart\nbrowserfamilies yes\nsystemfamilies yes\nrobotlist yes\n", text);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string p = page();
+    EXPECT_EQ(sectionRows(p, "Browsers by Access Count"), Rows{"Chrome 300"});
+    EXPECT_EQ(sectionRows(p, "Operating Systems by Access Count"), Rows{"Windows 300"});
+    EXPECT_EQ(sectionRows(p, "Robots by Access Count"), Rows{"Googlebot 300"});
+}
+
 TEST_F(AccountingE2e, RobotsIgnoredAreDroppedLikeIgnoredSites) {
     RunResult r = run(
         std::string("robots ignore\nrobotlist yes\n") + OWN_ROBOTS + "totals\n* All\nend totals\n",
