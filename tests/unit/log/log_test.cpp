@@ -715,6 +715,21 @@ TEST_F(JsonLines, CaddyTraefikAndNginxFillTheRecord) {
     EXPECT_EQ(describe(),
               "10.0.0.4|-|-|www.x.org|2024-03-04 08:01:02 -530|HEAD|http://www.x.org/P||"
               "200|0|0||");
+    // The user and protocol fields each server names its own way.
+    EXPECT_EQ(
+        parse(R"j({"ClientHost":"h","ClientUsername":"bo","RequestMethod":"GET",)j"
+              R"j("RequestPath":"/","DownstreamStatus":200,"StartUTC":"2024-03-04T00:00:00Z"})j"),
+        LOG_OK);
+    EXPECT_EQ(describe(), "h|-|bo|-|2024-03-04 00:00:00 0|GET|/||200|0|0||");
+    EXPECT_EQ(parse(R"j({"ts":1709557200,"user_id":"cy","request":{"remote_ip":"h","method":)j"
+                    R"j("GET","uri":"/"},"status":200})j"),
+              LOG_OK);
+    EXPECT_EQ(describe(), "h|-|cy|-|2024-03-04 13:00:00 0|GET|/||200|0|0||");
+    EXPECT_EQ(parse(R"j({"remote_addr":"h","time_iso8601":"2024-03-04T00:00:00Z",)j"
+                    R"j("request_method":"GET","request_uri":"/","server_protocol":"HTTP/2.0",)j"
+                    R"j("status":200})j"),
+              LOG_OK);
+    EXPECT_EQ(describe(), "h|-|-|-|2024-03-04 00:00:00 0|GET|/|HTTP/2.0|200|0|0||");
 }
 
 TEST_F(JsonLines, OtherRecordsAndBrokenLinesAreNoEntries) {
