@@ -166,6 +166,25 @@ TEST(AgentPatterns, BothEnginesGiveTheSameFamilies) {
         EXPECT_EQ(found[0][i], found[1][i]) << agents[i];
 }
 
+// A device family made of the groups of the first matching pattern says "Spider" for an
+// agent without the word, with either engine, after the patterns before it were tried.
+TEST(AgentPatterns, SpiderMadeOfGroupsIsARobotWithEitherEngine) {
+    TempDir dir;
+    std::string path = dir.file("groups.yaml"), why;
+    std::ofstream(path) << "user_agent_parsers: []\nos_parsers: []\ndevice_parsers:\n"
+                           "  - {regex: 'Phone', device_replacement: 'Phone'}\n"
+                           "  - {regex: '(d)(er)Bot', device_replacement: 'Spi$1$2'}\n"
+                           "  - {regex: 'Bot', device_replacement: 'Generic'}\n";
+    for (AgentEngine engine : {AgentEngine::FewAgents, AgentEngine::ManyAgents}) {
+        ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+        ASSERT_TRUE(agentPatternsEngine(engine, why)) << why;
+        expectFamilies("derBot/1", "Other", "Other", true);
+        expectFamilies("Phone derBot/1", "Other", "Other", false);
+        expectFamilies("doBot/1", "Other", "Other", false);
+    }
+    agentPatternsFree();
+}
+
 // A search that backtracks without end stops at its limits, and the agent is classified by the
 // engine whose time is linear: here the first pattern's second branch matches.
 TEST(AgentPatterns, SearchAtItsLimitsIsLeftToTheLinearEngine) {
