@@ -38,7 +38,6 @@
 #include <cstring>
 #include <future>
 #include <memory>
-#include <ranges>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -83,6 +82,7 @@ struct FullPatterns {
 // One list compiled with PCRE2.
 struct QuickList {
     std::vector<pcre2_code *> codes;  // one per pattern
+    std::vector<int> indexes;         // 0, 1, ... one per pattern: every one a candidate
     QuickList() = default;
     QuickList(const QuickList &) = delete;
     QuickList &operator=(const QuickList &) = delete;
@@ -451,6 +451,7 @@ bool compileQuick(Patterns &patterns) {
                 alike = false;
                 break;
             }
+            quick.indexes.push_back(static_cast<int>(quick.codes.size()));
             quick.codes.push_back(code);
         }
     }
@@ -595,7 +596,7 @@ class Quick {
         const std::vector<pcre2_code *> &codes = patterns.quickLists[DEVICES].codes;
         if (agent.find("Spider") != std::string_view::npos) return family(DEVICES) == "Spider";
         return firstSaysSpider(
-            patterns.lists[DEVICES], std::views::iota(0, static_cast<int>(codes.size())),
+            patterns.lists[DEVICES], patterns.quickLists[DEVICES].indexes,
             [&](int index) { return matches(codes[static_cast<std::size_t>(index)]); },
             [&](int index) { return familyAt(DEVICES, static_cast<std::size_t>(index)); });
     }
