@@ -64,6 +64,15 @@ TEST_F(Agents, SecondLookUpIsTheCachedAnswer) {
     EXPECT_EQ(first.browser, "Firefox");
 }
 
+// Writes content as the pattern file name in dir and loads it.
+::testing::AssertionResult loadPatterns(TempDir &dir, const char *name,
+                                        const std::string &content) {
+    std::string path = dir.file(name), why;
+    std::ofstream(path) << content;
+    if (agentPatternsLoad(path.c_str(), why)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
+}
+
 struct TestCase {
     std::string agent, family;
 };
@@ -170,13 +179,14 @@ TEST(AgentPatterns, BothEnginesGiveTheSameFamilies) {
 // agent without the word, with either engine, after the patterns before it were tried.
 TEST(AgentPatterns, SpiderMadeOfGroupsIsARobotWithEitherEngine) {
     TempDir dir;
-    std::string path = dir.file("groups.yaml"), why;
-    std::ofstream(path) << "user_agent_parsers: []\nos_parsers: []\ndevice_parsers:\n"
-                           "  - {regex: 'Phone', device_replacement: 'Phone'}\n"
-                           "  - {regex: '(d)(er)Bot', device_replacement: 'Spi$1$2'}\n"
-                           "  - {regex: 'Bot', device_replacement: 'Generic'}\n";
+    std::string why;
+    const std::string content =
+        "user_agent_parsers: []\nos_parsers: []\ndevice_parsers:\n"
+        "  - {regex: 'Phone', device_replacement: 'Phone'}\n"
+        "  - {regex: '(d)(er)Bot', device_replacement: 'Spi$1$2'}\n"
+        "  - {regex: 'Bot', device_replacement: 'Generic'}\n";
     for (AgentEngine engine : {AgentEngine::FewAgents, AgentEngine::ManyAgents}) {
-        ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+        ASSERT_TRUE(loadPatterns(dir, "groups.yaml", content));
         ASSERT_TRUE(agentPatternsEngine(engine, why)) << why;
         expectFamilies("derBot/1", "Other", "Other", true);
         expectFamilies("Phone derBot/1", "Other", "Other", false);
@@ -189,11 +199,10 @@ TEST(AgentPatterns, SpiderMadeOfGroupsIsARobotWithEitherEngine) {
 // engine whose time is linear: here the first pattern's second branch matches.
 TEST(AgentPatterns, SearchAtItsLimitsIsLeftToTheLinearEngine) {
     TempDir dir;
-    std::string path = dir.file("backtracking.yaml"), why;
-    std::ofstream(path) << "user_agent_parsers:\n  - regex: '^(a+)+b|a'\n"
-                           "    family_replacement: 'Found'\n"
-                           "os_parsers: []\ndevice_parsers: []\n";
-    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    ASSERT_TRUE(loadPatterns(dir, "backtracking.yaml",
+                             "user_agent_parsers:\n  - regex: '^(a+)+b|a'\n"
+                             "    family_replacement: 'Found'\n"
+                             "os_parsers: []\ndevice_parsers: []\n"));
     expectFamilies((std::string(40, 'a') + "c").c_str(), "Found", "Other", false);
     agentPatternsFree();
 }
@@ -202,10 +211,10 @@ TEST(AgentPatterns, SearchAtItsLimitsIsLeftToTheLinearEngine) {
 // however many there are.
 TEST(AgentPatterns, PatternsOnlyOneEngineReadsServeTheWholeRun) {
     TempDir dir;
-    std::string path = dir.file("lookahead.yaml"), why;
-    std::ofstream(path) << "user_agent_parsers:\n  - regex: '(Fox)(?!Bot)/(\\d+)'\n"
-                           "os_parsers: []\ndevice_parsers: []\n";
-    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    std::string why;
+    ASSERT_TRUE(loadPatterns(dir, "lookahead.yaml",
+                             "user_agent_parsers:\n  - regex: '(Fox)(?!Bot)/(\\d+)'\n"
+                             "os_parsers: []\ndevice_parsers: []\n"));
     for (int i = 0; i < 400; i++) {
         std::string n = std::to_string(i);
         expectFamilies(("Fox/" + n + "\v").c_str(), "Fox", "Other", false);
@@ -226,13 +235,12 @@ TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
         EXPECT_EQ(why.find('\n'), std::string::npos) << why;
         EXPECT_EQ(agentPatternsLoaded(), 0);
     };
-    std::string tiny = dir.file("tiny.yaml"), why;
-    std::ofstream(tiny) << "user_agent_parsers:\n  - regex: '(Fox)/(\\d+)'\n"
-                           "    family_replacement: 'Fire$1 $2'\n"
-                           "os_parsers:\n  - regex: 'Linux'\n    os_replacement: 'Linux'\n"
-                           "device_parsers:\n  - regex: 'BOT'\n    regex_flag: 'i'\n"
-                           "    device_replacement: 'Spider'\n";
-    ASSERT_TRUE(agentPatternsLoad(tiny.c_str(), why)) << why;
+    ASSERT_TRUE(loadPatterns(dir, "tiny.yaml",
+                             "user_agent_parsers:\n  - regex: '(Fox)/(\\d+)'\n"
+                             "    family_replacement: 'Fire$1 $2'\n"
+                             "os_parsers:\n  - regex: 'Linux'\n    os_replacement: 'Linux'\n"
+                             "device_parsers:\n  - regex: 'BOT'\n    regex_flag: 'i'\n"
+                             "    device_replacement: 'Spider'\n"));
     expectFamilies("Fox/7 (Linux) robot", "FireFox 7", "Linux", true);
     expectFamilies("Lynx", "Other", "Other", false);
 
@@ -255,16 +263,15 @@ TEST(AgentPatterns, RefusedFilesSayWhyAndLeaveNothingLoaded) {
 // of the same name.
 TEST(AgentPatterns, AnyYamlLayoutOfTheListsIsRead) {
     TempDir dir;
-    std::string path = dir.file("layout.yaml"), why;
-    std::ofstream(path) << "# patterns\nversion: {major: 1, notes: [a, {b: c}]}\n"
-                           "device_parsers: [{device_replacement: Spider, regex: 'bot'}]\n"
-                           "user_agent_parsers:\n"
-                           "  - v1_replacement: [x, y]\n    family_replacement: \"Fire\\x46ox\"\n"
-                           "    regex: \"Fox/(\\\\d+)\"\n    ? [odd, key]\n    : z\n"
-                           "os_parsers:\n  - {regex: 'Linux', os_replacement: &gnu 'GNU/Linux'}\n"
-                           "  - {regex: 'Lynx', os_replacement: *gnu}\n"
-                           "user_agent_parsers: [{regex: 'Lynx'}]\n";
-    ASSERT_TRUE(agentPatternsLoad(path.c_str(), why)) << why;
+    ASSERT_TRUE(loadPatterns(dir, "layout.yaml",
+                             "# patterns\nversion: {major: 1, notes: [a, {b: c}]}\n"
+                             "device_parsers: [{device_replacement: Spider, regex: 'bot'}]\n"
+                             "user_agent_parsers:\n"
+                             "  - v1_replacement: [x, y]\n    family_replacement: \"Fire\\x46ox\"\n"
+                             "    regex: \"Fox/(\\\\d+)\"\n    ? [odd, key]\n    : z\n"
+                             "os_parsers:\n  - {regex: 'Linux', os_replacement: &gnu 'GNU/Linux'}\n"
+                             "  - {regex: 'Lynx', os_replacement: *gnu}\n"
+                             "user_agent_parsers: [{regex: 'Lynx'}]\n"));
     expectFamilies("Fox/7 (Linux) robot", "FireFox", "GNU/Linux", true);
     expectFamilies("Lynx", "Other", "GNU/Linux", false);
     agentPatternsFree();
@@ -275,18 +282,18 @@ TEST(AgentPatterns, AnyYamlLayoutOfTheListsIsRead) {
 // which PCRE2's \s takes for a blank. A file of Latin-1 escapes is indexed in Latin-1.
 TEST(AgentPatterns, WhatTheEnginesReadApartIsLeftToRe2) {
     TempDir dir;
-    std::string latin = dir.file("latin.yaml"), blank = dir.file("blank.yaml"), why;
-    std::ofstream(latin) << "user_agent_parsers:\n  - regex: 'caf\\xe9'\n    regex_flag: 'i'\n"
-                            "    family_replacement: 'Latin'\n"
-                            "os_parsers: []\ndevice_parsers: []\n";
-    std::ofstream(blank) << "user_agent_parsers:\n  - regex: 'a\\sb'\n"
-                            "    family_replacement: 'Blank'\n"
-                            "os_parsers: []\ndevice_parsers: []\n";
-    ASSERT_TRUE(agentPatternsLoad(latin.c_str(), why)) << why;
+    std::string why;
+    ASSERT_TRUE(loadPatterns(dir, "latin.yaml",
+                             "user_agent_parsers:\n  - regex: 'caf\\xe9'\n    regex_flag: 'i'\n"
+                             "    family_replacement: 'Latin'\n"
+                             "os_parsers: []\ndevice_parsers: []\n"));
     EXPECT_FALSE(agentPatternsEngine(AgentEngine::FewAgents, why));
     expectFamilies("CAF\xc9", "Latin", "Other", false);
     expectFamilies("caf\xe9", "Latin", "Other", false);
-    ASSERT_TRUE(agentPatternsLoad(blank.c_str(), why)) << why;
+    ASSERT_TRUE(loadPatterns(dir, "blank.yaml",
+                             "user_agent_parsers:\n  - regex: 'a\\sb'\n"
+                             "    family_replacement: 'Blank'\n"
+                             "os_parsers: []\ndevice_parsers: []\n"));
     expectFamilies("a b", "Blank", "Other", false);
     expectFamilies("a\vb", "Other", "Other", false);
     agentPatternsFree();
